@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running the program need, when any is missing.
+# Uses sudo when not run as root. Safe to run again: it does nothing when everything is there.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake make g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libgpgme-dev
+  # run
+  libqt6printsupport6 qt6-qpa-plugins qt6-translations-l10n
+  gnupg gpg-agent pinentry-qt pinentry-curses
+  fonts-noto-cjk
+  # tests and screenshots
+  xvfb xauth xdotool imagemagick
+  util-linux poppler-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,207 @@
+#pragma once
+// The main window: the one document window of the program. Its layout and command table are built in
+// app/frmMain.cpp; start-up and close in app/lifecycle.cpp; the handlers of each subsystem are defined in
+// that subsystem's folder (document/, editor/, options/, pgp/).
+
+#include "platform/dialogs.h"
+#include "platform/editor.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+#include <array>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPrinter;
+class QToolBar;
+class QStatusBar;
+class QShortcut;
+
+namespace zv {
+class SettingsStore;
+class FindDialog;
+class HelpViewer;
+class PgpLibrary;
+} // namespace zv
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // Builds the window from its design and runs FormCreate. args: the command-line arguments without the
+    // program's own name.
+    explicit TfrmMain(const QStringList &args = {}, QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // ---- components --------------------------------------------------------------------------------
+    zv::Editor *Memo = nullptr;
+    QToolBar *ToolBar = nullptr;
+    QStatusBar *StatusBar = nullptr;
+    std::array<QLabel *, 4> Panels{};
+    QMenu *MemoPopup = nullptr;
+    QMenu *FileMenu = nullptr, *Edit1 = nullptr, *mnuPgp = nullptr, *View = nullptr, *Help1 = nullptr;
+
+    // Main menu items.
+    QAction *FileNew = nullptr, *FileOpen = nullptr, *FileSave = nullptr, *FileSaveAs = nullptr,
+            *mnuFileSep1 = nullptr, *PrintSetup1 = nullptr, *Print1 = nullptr, *mnuFileSep2 = nullptr,
+            *FileExit = nullptr, *mnuFileSep3 = nullptr;
+    std::array<QAction *, 4> mnuFileRe{}; // mnuFileRe1 .. mnuFileRe4
+    QAction *EditUndo = nullptr, *EditCut = nullptr, *EditCopy = nullptr, *EditPaste = nullptr,
+            *EditDelete = nullptr, *EditSelectAll = nullptr, *EditTimeDate = nullptr, *mnuEditFind = nullptr,
+            *N3 = nullptr, *EditWordWrap = nullptr;
+    QAction *mnuPgpEncrypt = nullptr, *mnuPgpSign = nullptr, *mnuPgpEncryptSign = nullptr,
+            *mnuPgpDecrypt = nullptr, *mnuPgpLaunchTools = nullptr, *mnuPgpLaunchKeys = nullptr,
+            *mnuPgpPreferences = nullptr;
+    QAction *EditRunAd = nullptr, *ViewShellProg = nullptr, *mnuViewSep1 = nullptr, *ViewToolBar = nullptr,
+            *ViewStatusBar = nullptr, *ViewOption = nullptr;
+    QAction *HelpContents = nullptr, *HelpAbout = nullptr;
+    // Pop-up menu items.
+    QAction *mnuPopRunAd = nullptr, *PopupUndo = nullptr, *PopupCut = nullptr, *PopupCopy = nullptr,
+            *PopupPaste = nullptr, *PopupDelete = nullptr, *PopupSelectAll = nullptr, *PopupDateTime = nullptr;
+    // Tool buttons (tbSep5 is the separator in front of tbShell).
+    QAction *tbNew = nullptr, *tbOpen = nullptr, *tbSave = nullptr, *tbCut = nullptr, *tbCopy = nullptr,
+            *tbPaste = nullptr, *tbDateTime = nullptr, *tbFind = nullptr, *tbWordWrap = nullptr,
+            *tbSep5 = nullptr, *tbShell = nullptr, *tbEncrypt = nullptr, *tbSign = nullptr,
+            *tbEncryptSign = nullptr, *tbDecrypt = nullptr;
+
+    // The open and save dialogs' settings. SaveDialog.fileName is the document's file name (empty: untitled).
+    zv::FileDialogSpec OpenDialog;
+    zv::FileDialogSpec SaveDialog;
+    zv::FindDialog *cdlFind = nullptr;
+    QPrinter &printer();
+
+    // ---- the window's own font: carries the editor font ---------------------------------------------
+    zv::FontSpec FFont;
+
+    // ---- start-up and close (app/lifecycle.cpp) ------------------------------------------------------
+    void FormCreate();
+    void FormShow();
+    bool FormCloseQuery(); // returns CanClose
+    void FormClose();
+    static QString ExpandLongName(const QString &name);
+    // Applies the tab stops by the window font and the given tab width.
+    void ApplyTabStops(int tabWidth);
+    // Pixel width of one space in the window font.
+    int SpaceWidth() const;
+    // Sets the window and application titles together.
+    void SetTitle(const QString &title);
+
+    // ---- documents (document/) ------------------------------------------------------------------------
+    void SetFileTitle(const QString &fileName);
+    void SetUntitledTitle();
+    void SetSavedTitle(const QString &fileName);
+    void CheckEmptyUntitled();
+    QString InitialFolder() const;
+    static QString DesktopFolder();
+    static QString TitleName(const QString &fileName);
+    void FileOpenClick();
+    bool FileOpenByName(const QString &fileName); // false when an error ended it
+    void mnuFileRe1Click();
+    void mnuFileRe2Click();
+    void mnuFileRe3Click();
+    void mnuFileRe4Click();
+    void ReadDocumentFile(const QString &fileName);
+    void ApplyLogStamp();
+    void FileSaveClick();
+    void FileSaveAsClick();
+    void FileNewClick();
+    void FileExitClick();
+    enum class SaveAnswer { GoOn, Stop };
+    SaveAnswer AskSaveChanges(bool topmost);
+    bool CloseTimeSave(); // false: the window must stay open
+    void WriteDocument(const QString &fileName);
+    void AddRecentFile(const QString &fileName);
+    void AddRecentFileFromTop(const QString &fileName); // the Save As order
+    void MoveRecentToTop(int n);
+    void FileMenuClick();
+    void WMDropFiles(const QStringList &fileNames);
+    QString recent(int n) const;        // entry n, 1..4
+    void setRecent(int n, const QString &name);
+    // document/ private state
+    int FLineBreakStyle = 0; // the line-break style the document was read with (see textcodec.h)
+    bool FLastSaveDone = false;
+
+    // ---- editor (editor/) ---------------------------------------------------------------------------
+    void EditWordWrapClick();
+    void AppIdle();
+    void AppHint();
+    void MemoChange();
+    void MemoSelectionChange();
+    void StatusBarClick();
+    void SetModifiedIndicator(bool modified);
+    void EditUndoClick();
+    void EditCutClick();
+    void EditCopyClick();
+    void EditPasteClick();
+    void EditDeleteClick();
+    void EditSelectAllClick();
+    void MemoKeyPress(int &key);
+    void mnuEditFindClick();
+    void cdlFindFind();
+    void EditTimeDateClick();
+    void EditRunAdClick();
+    void tbShellClick();
+    void PrintSetup1Click();
+    void Print1Click();
+    void ViewClick();
+    void ViewToolBarClick();
+    void ViewStatusBarClick();
+    void HelpContentsClick();
+    void HelpAboutClick();
+    void ApplyImeColorsFromStore(zv::SettingsStore &store);
+    void ApplyEditorOptions(zv::SettingsStore &store); // selection bar and vertical writing
+    QPointer<zv::HelpViewer> FHelpViewer;
+
+    // ---- options (options/) -------------------------------------------------------------------------
+    void ViewOptionClick();
+
+    // ---- PGP (pgp/) ---------------------------------------------------------------------------------
+    void mnuPgpEncryptClick();
+    void mnuPgpSignClick();
+    void mnuPgpEncryptSignClick();
+    void mnuPgpDecryptClick();
+    bool PgpEncrypt(int encrypt, int sign);
+    void mnuPgpLaunchToolsClick();
+    void mnuPgpLaunchKeysClick();
+    void mnuPgpPreferencesClick();
+    void mnuPgpClick();
+    // The PGP library in use (tests install a recording double).
+    static zv::PgpLibrary &pgp();
+    static void setPgp(zv::PgpLibrary *library);
+
+    // ---- private fields -----------------------------------------------------------------------------
+    bool FEscExit = true;
+    bool FAutoIndent = true;
+    bool FTabToSpace = false;
+    int FTabWidth = 6;
+    QString FDateTimeFormat;
+    QString FShellProg;
+
+    // The command-line arguments the window was created with.
+    QStringList FArgs;
+
+    void SetFlatToolbar(bool flat);
+    bool FlatToolbar() const { return m_flatToolbar; }
+
+    // Runs a menu item's shortcut: the opening handler of its menu, then the command if the item is enabled.
+    void DispatchShortcut(QAction *item);
+
+protected:
+    void closeEvent(QCloseEvent *e) override;
+    bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
+
+private:
+    void buildLayout();
+    void buildCommands();
+    std::unique_ptr<QPrinter> m_printer;
+    bool m_closing = false;
+    bool m_flatToolbar = true;
+};
+
+// The one main window of the running program (the options dialog reaches it through here).
+extern QPointer<TfrmMain> frmMain;

@@ -1,0 +1,39 @@
+// The entry point: the application object, its title and help file, the main window, the message loop.
+
+#include "app/frmMain.h"
+#include "platform/application.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+int main(int argc, char *argv[])
+{
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zuvelo-pgp"));
+    QApplication::setOrganizationName(QStringLiteral("Velmorin"));
+
+    // Every text the user reads is Japanese, Qt's own buttons and dialogs included, whatever the locale.
+    QTranslator qtJapanese;
+    if (qtJapanese.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtJapanese);
+
+    zv::Application app;
+    app.setTitle(QStringLiteral("無題 - Zuvelo PGP"));
+    app.setHelpFile(QStringLiteral("Quorvel.hlp"));
+
+    QStringList args = QApplication::arguments();
+    args.removeFirst();
+    int rc = 0;
+    zv::runGuarded([&] {
+        TfrmMain window(args);
+        // A start-up that ended early still leaves the window open.
+        if (!window.isVisible())
+            window.show();
+        rc = QApplication::exec();
+    });
+    (void)rc;
+    return 0;
+}

@@ -1,0 +1,105 @@
+// The four most recent files at the end of the File menu. The menu items themselves hold the list.
+
+#include "app/frmMain.h"
+
+#include <QAction>
+#include <QFileInfo>
+
+QString TfrmMain::recent(int n) const { return mnuFileRe[size_t(n - 1)]->data().toString(); }
+
+void TfrmMain::setRecent(int n, const QString &name)
+{
+    QAction *item = mnuFileRe[size_t(n - 1)];
+    item->setData(name);
+    // The caption is the plain name: an ampersand in it is shown, not taken as an accelerator.
+    QString caption = name;
+    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    item->setText(caption);
+}
+
+void TfrmMain::MoveRecentToTop(int n)
+{
+    const QString moved = recent(n);
+    for (int i = n; i >= 2; --i)
+        setRecent(i, recent(i - 1));
+    setRecent(1, moved);
+}
+
+void TfrmMain::AddRecentFile(const QString &fileName)
+{
+    for (int n = 4; n >= 2; --n)
+        if (fileName == recent(n)) {
+            MoveRecentToTop(n);
+            return;
+        }
+    if (fileName == recent(1))
+        return;
+    for (int n = 4; n >= 2; --n)
+        setRecent(n, recent(n - 1));
+    setRecent(1, fileName);
+}
+
+void TfrmMain::AddRecentFileFromTop(const QString &fileName)
+{
+    // Save As compares from the top: entries 2 and 3 move up; otherwise the name is pushed in, which also
+    // drops an entry 4 equal to it.
+    if (fileName == recent(1))
+        return;
+    for (int n = 2; n <= 3; ++n)
+        if (fileName == recent(n)) {
+            MoveRecentToTop(n);
+            return;
+        }
+    for (int n = 4; n >= 2; --n)
+        setRecent(n, recent(n - 1));
+    setRecent(1, fileName);
+}
+
+void TfrmMain::FileMenuClick()
+{
+    mnuFileSep3->setVisible(true);
+    for (QAction *item : mnuFileRe)
+        item->setVisible(true);
+
+    // Drop entries that name no existing file, from the bottom up.
+    for (int n = 4; n >= 1; --n) {
+        const QString name = recent(n);
+        if (name.isEmpty() || !QFileInfo(name).isFile()) {
+            for (int i = n; i < 4; ++i)
+                setRecent(i, recent(i + 1));
+            setRecent(4, QString());
+        }
+    }
+
+    // Hide the empty entries from the bottom, up to the first one that is not empty.
+    for (int n = 4; n >= 1; --n) {
+        if (!recent(n).isEmpty())
+            break;
+        mnuFileRe[size_t(n - 1)]->setVisible(false);
+        if (n == 1)
+            mnuFileSep3->setVisible(false);
+    }
+}
+
+void TfrmMain::mnuFileRe1Click() { FileOpenByName(recent(1)); }
+
+void TfrmMain::mnuFileRe2Click()
+{
+    // The entry moves up whenever the opening returns, also after "not found" or Cancel; an error skips it.
+    FileOpenByName(recent(2));
+    MoveRecentToTop(2);
+}
+
+void TfrmMain::mnuFileRe3Click()
+{
+    // The entry moves up whenever the opening returns, also after "not found" or Cancel; an error skips it.
+    FileOpenByName(recent(3));
+    MoveRecentToTop(3);
+}
+
+void TfrmMain::mnuFileRe4Click()
+{
+    // The entry moves up whenever the opening returns, also after "not found" or Cancel; an error skips it.
+    FileOpenByName(recent(4));
+    MoveRecentToTop(4);
+}

@@ -1,0 +1,4 @@
+// Date and time insertion. (Not built yet.)
+#include "app/frmMain.h"
+
+void TfrmMain::EditTimeDateClick() {}

@@ -1,0 +1,5 @@
+// Find. (Not built yet.)
+#include "app/frmMain.h"
+
+void TfrmMain::mnuEditFindClick() {}
+void TfrmMain::cdlFindFind() {}

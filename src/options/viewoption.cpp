@@ -1,0 +1,4 @@
+// The Options command. (Not built yet.)
+#include "app/frmMain.h"
+
+void TfrmMain::ViewOptionClick() {}

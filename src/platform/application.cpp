@@ -1,0 +1,85 @@
+#include "application.h"
+#include "dialogs.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QThread>
+
+namespace zv {
+
+namespace {
+Application *g_app = nullptr;
+}
+
+Application::Application(QObject *parent) : QObject(parent)
+{
+    g_app = this;
+    if (auto *dispatcher = QAbstractEventDispatcher::instance(QThread::currentThread()))
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &Application::onAboutToBlock);
+}
+
+Application::~Application()
+{
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+Application *Application::instance() { return g_app; }
+
+void Application::setHint(const QString &hint)
+{
+    if (hint == m_hint)
+        return;
+    m_hint = hint;
+    emit hintChanged();
+}
+
+int Application::messageBox(const QString &text, const QString &caption, unsigned flags)
+{
+    return Dialogs::instance().messageBox(m_mainWindow, text, caption, flags);
+}
+
+QString Application::reportText(const QString &text)
+{
+    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+        return text + QLatin1Char('.');
+    return text;
+}
+
+void Application::showException(const QString &text)
+{
+    messageBox(reportText(text), m_title, MB_OK | MB_ICONERROR);
+}
+
+void Application::runIdle()
+{
+    if (m_inIdle)
+        return;
+    m_inIdle = true;
+    runGuarded([this] { emit idle(); });
+    m_inIdle = false;
+}
+
+void Application::onAboutToBlock()
+{
+    // The queue has been emptied. The idle handlers only read and set state, so nothing they do posts work
+    // that would wake the loop again once the states are current.
+    runIdle();
+}
+
+bool runGuarded(const std::function<void()> &f)
+{
+    try {
+        f();
+        return true;
+    } catch (const PlatformError &e) {
+        if (auto *app = Application::instance())
+            app->showException(e.text());
+    } catch (const std::exception &e) {
+        if (auto *app = Application::instance())
+            app->showException(QString::fromLocal8Bit(e.what()));
+    }
+    return false;
+}
+
+} // namespace zv

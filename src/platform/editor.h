@@ -1,0 +1,176 @@
+#pragma once
+// The document editor: a plain-text editor widget over QPlainTextEdit with the operations the program
+// relies on. Positions count characters (QString units) from 0; a line break counts as one position.
+// Lines are display lines: with word wrap on, a wrapped paragraph is several lines. The whole text is
+// given and taken with CR LF line breaks.
+
+#include "dialogs.h" // FontSpec
+#include <QPlainTextEdit>
+#include <array>
+#include <functional>
+#include <memory>
+
+class QPrinter;
+
+namespace zv {
+
+struct EditorPrivate;
+
+// One input-method composition colour entry: text colour, background colour (0x00BBGGRR), effects word.
+struct CompColor {
+    unsigned text = 0;
+    unsigned background = 0xFFFFFF;
+    unsigned effects = 0;
+    bool operator==(const CompColor &) const = default;
+};
+using CompColorTable = std::array<CompColor, 4>;
+
+// Editor options and the ways of changing them.
+enum : int { ECOOP_SET = 1, ECOOP_OR = 2, ECOOP_AND = 3, ECOOP_XOR = 4 };
+enum : unsigned { ECO_SELECTIONBAR = 0x01000000u, ECO_VERTICAL = 0x00400000u };
+
+class Editor : public QPlainTextEdit {
+    Q_OBJECT
+public:
+    static constexpr int kTextLimit = 4194303;
+
+    explicit Editor(QWidget *parent = nullptr);
+    ~Editor() override;
+
+    // Whole text, CR LF line breaks. setText replaces everything (accepts CR LF, LF or CR breaks); it is one
+    // undo step and, if the text differs, sets the modified flag.
+    QString text() const;
+    void setText(const QString &text);
+    // Whole text with '\n' line breaks (the form the file layer works with).
+    QString plainText() const;
+    bool isEmpty() const; // no text at all (cheap)
+    // Size of the whole text in CP932 bytes, each line break counted as 2 (CR LF). Kept current on every
+    // change at a cost that follows the change, not the document.
+    qint64 byteSize() const;
+    // The byte size of one character, used by byteSize(); the default counts < 0x80, U+FF61..U+FF9F and
+    // the raw-byte markers U+F700..U+F7FF as 1 and everything else as 2. Setting it recounts the text.
+    void setCharByteSize(std::function<int(char16_t)> size);
+    // Empties the editor and clears the modified flag and the undo history.
+    void clearAll();
+    // Loads a text as a freshly read document: no undo history, modified flag clear.
+    void loadText(const QString &text);
+
+    // Display lines. lineCount() leaves out an empty last line (an empty editor has 0 lines), lineText(0) of
+    // an empty editor is empty.
+    int lineCount() const;
+    QString lineText(int line) const;
+    int lineFromChar(int pos) const; // index of the display line that holds pos
+    int lineIndex(int line) const;   // first position of a display line
+    int textLength() const;          // number of positions
+
+    // Selection. Setting the start collapses the selection there; setting the length then extends it from the
+    // start and scrolls it into view.
+    int selStart() const;
+    int selLength() const;
+    void setSelStart(int pos);
+    void setSelLength(int length);
+    QString selText() const;
+    void replaceSelection(const QString &text); // the caret follows the new text
+    void selectAllText();
+    void clearSelection();
+
+    void undoEdit();
+    bool canUndoEdit() const;
+    bool modified() const;
+    void setModified(bool on);
+    int tag() const { return m_tag; }
+    void setTag(int tag) { m_tag = tag; }
+
+    // Position of the first match of what in [from, to), or -1.
+    int findText(const QString &what, int from, int to, bool matchCase) const;
+
+    // Options: op is ECOOP_SET/OR/AND/XOR, flags a combination of ECO_SELECTIONBAR and ECO_VERTICAL.
+    // Returns the options now in force.
+    unsigned setOptions(int op, unsigned flags);
+    unsigned options() const { return m_options; }
+    bool selectionBarVisible() const { return m_options & ECO_SELECTIONBAR; }
+    bool vertical() const { return m_options & ECO_VERTICAL; }
+    // The selection-bar strip (a child widget; hidden while the option is off) and its width in pixels.
+    QWidget *selectionBar() const;
+    int selectionBarWidth() const;
+
+    // Input-method composition colours: entry 0 text being typed, 1 the clause being converted, 2 converted
+    // clauses, 3 a clause whose boundary is being changed.
+    CompColorTable imeColors() const { return m_imeColors; }
+    void setImeColors(const CompColorTable &colors);
+
+    // Tab stops in points. setTabCount asks for n stops and returns the count kept.
+    int setTabCount(int n);
+    int tabCount() const;
+    void setTabStop(int index, int points);
+    int tabStop(int index) const;
+    void beginUpdate();
+    void endUpdate();
+
+    // The default character format the text is shown in.
+    void setEditorFont(const FontSpec &font);
+    FontSpec editorFont() const { return m_font; }
+    void setBackgroundColor(unsigned color);
+    unsigned backgroundColor() const { return m_background; }
+
+    bool wordWrap() const;
+    void setWordWrap(bool on);
+    // Scroll bars: vertical only (wrapping) or both.
+    void setScrollBarsBoth(bool both);
+
+    // Opens (Japanese input) or closes the input method for this editor where the desktop allows it.
+    void setInputMethodOpen(bool open);
+    bool inputMethodOpen() const { return m_imeOpen; }
+
+    // Prints the whole text in the current font and tab stops on consecutive pages of the printer.
+    void print(QPrinter &printer, const QString &jobTitle) const;
+
+    // Keys the editor must not take for itself because the window's shortcuts own them.
+    void setReservedShortcuts(const QList<QKeySequence> &keys);
+
+    // Key-press notification with the typed character code (13 Enter, 9 Tab, 27 Esc, or the character);
+    // setting it to 0 swallows the key.
+    std::function<void(int &key)> onKeyPress;
+    // A file dropped on the editor (the first of the dropped names); the editor never pastes it as text.
+    std::function<void(const QString &fileName)> onFileDropped;
+
+signals:
+    void textChangedByUser(); // every change of the text (also by the program)
+    void selectionMoved();    // every caret or selection movement
+
+protected:
+    void keyPressEvent(QKeyEvent *e) override;
+    bool event(QEvent *e) override;
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dragMoveEvent(QDragMoveEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
+    void inputMethodEvent(QInputMethodEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+    void paintEvent(QPaintEvent *e) override;
+    void changeEvent(QEvent *e) override;
+    bool canInsertFromMimeData(const QMimeData *source) const override;
+    void insertFromMimeData(const QMimeData *source) override;
+
+private:
+    friend struct EditorPrivate;
+    void paintSelectionBar(QPaintEvent *e);
+    void selectionBarMouse(QMouseEvent *e);
+    void updateSelectionBarGeometry();
+    void applyTabStops();
+    void applyColors();
+    void reportSelection();
+    friend class SelectionBar;
+    int m_tag = 0;
+    unsigned m_options = 0;
+    unsigned m_background = 0xFFFFFF;
+    bool m_imeOpen = true;
+    FontSpec m_font;
+    CompColorTable m_imeColors{};
+    QList<int> m_tabStops;
+    int m_updateDepth = 0;
+    QList<QKeySequence> m_reserved;
+    class SelectionBar *m_selBar = nullptr;
+    std::unique_ptr<EditorPrivate> d;
+};
+
+} // namespace zv
