@@ -31,8 +31,8 @@ void TfrmMain::FormCreate()
 
     // 2. Idle and hint events.
     if (auto *app = Application::instance()) {
-        connect(app, &Application::idle, this, guarded(this, &TfrmMain::AppIdle), Qt::UniqueConnection);
-        connect(app, &Application::hintChanged, this, guarded(this, &TfrmMain::AppHint), Qt::UniqueConnection);
+        connect(app, &Application::idle, this, guarded(this, &TfrmMain::AppIdle));
+        connect(app, &Application::hintChanged, this, guarded(this, &TfrmMain::AppHint));
     }
 
     // 3. The settings store stays open until the editor's options have been applied.

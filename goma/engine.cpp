@@ -1,0 +1,458 @@
+#include "engine.h"
+
+#include <clocale>
+#include <cstdlib>
+#include <cstring>
+
+namespace goma {
+namespace {
+
+bool g_initialised = false;
+bool g_ready = false;
+
+// Loopback pinentry for the test suite only: active when GOMA_TEST_PASSPHRASE is set in the environment.
+// Without it, passphrases go through gpg-agent's own pinentry and never pass through this library.
+const char *testPassphrase()
+{
+    const char *p = std::getenv("GOMA_TEST_PASSPHRASE");
+    return (p && *p) ? p : nullptr;
+}
+
+gpgme_error_t testPassphraseCb(void *, const char *, const char *, int prevWasBad, int fd)
+{
+    const char *p = testPassphrase();
+    if (!p || prevWasBad)
+        return gpg_error(GPG_ERR_CANCELED);
+    if (gpgme_io_writen(fd, p, std::strlen(p)) != 0 || gpgme_io_writen(fd, "\n", 1) != 0)
+        return gpg_error_from_syserror();
+    return 0;
+}
+
+QString fromUtf8(const char *s) { return s ? QString::fromUtf8(s) : QString(); }
+
+Verdict verdictOf(const gpgme_signature_t s)
+{
+    const auto code = gpg_err_code(s->status);
+    if (code == GPG_ERR_BAD_SIGNATURE)
+        return Verdict::Bad;
+    if (code == GPG_ERR_NO_PUBKEY || (s->summary & GPGME_SIGSUM_KEY_MISSING))
+        return Verdict::UnknownKey;
+    if (code == GPG_ERR_NO_ERROR && (s->summary & (GPGME_SIGSUM_VALID | GPGME_SIGSUM_GREEN)))
+        return Verdict::Good;
+    if (code == GPG_ERR_NO_ERROR || code == GPG_ERR_KEY_EXPIRED || code == GPG_ERR_SIG_EXPIRED ||
+        code == GPG_ERR_CERT_REVOKED)
+        return Verdict::NotTrusted;
+    if (s->summary & GPGME_SIGSUM_RED)
+        return Verdict::Bad;
+    return Verdict::Error;
+}
+
+int severity(Verdict v)
+{
+    switch (v) {
+    case Verdict::None: return 0;
+    case Verdict::Good: return 1;
+    case Verdict::NotTrusted: return 2;
+    case Verdict::UnknownKey: return 3;
+    case Verdict::Error: return 4;
+    case Verdict::Bad: return 5;
+    }
+    return 0;
+}
+
+Verification describe(gpgme_ctx_t ctx, const gpgme_signature_t s)
+{
+    Verification v;
+    v.verdict = verdictOf(s);
+    v.fingerprint = fromUtf8(s->fpr);
+    if (s->timestamp)
+        v.signedAt = QDateTime::fromSecsSinceEpoch(static_cast<qint64>(s->timestamp));
+    v.validity = validityText(s->validity);
+    if (s->fpr && v.verdict != Verdict::UnknownKey) {
+        gpgme_key_t k = nullptr;
+        if (gpgme_get_key(ctx, s->fpr, &k, 0) == 0 && k) {
+            Key key(k);
+            if (k->uids && k->uids->uid)
+                v.userId = fromUtf8(k->uids->uid);
+            if (k->fpr)
+                v.fingerprint = fromUtf8(k->fpr);
+        }
+    }
+    QStringList notes;
+    if (s->summary & GPGME_SIGSUM_KEY_REVOKED)
+        notes << QStringLiteral("署名した鍵は失効しています。");
+    if (s->summary & GPGME_SIGSUM_KEY_EXPIRED)
+        notes << QStringLiteral("署名した鍵は有効期限が切れています。");
+    if (s->summary & GPGME_SIGSUM_SIG_EXPIRED)
+        notes << QStringLiteral("署名の有効期限が切れています。");
+    if (v.verdict == Verdict::Error)
+        notes << QStringLiteral("署名を確認できませんでした: %1").arg(fromUtf8(gpgme_strerror(s->status)));
+    v.detail = notes.join(QLatin1Char('\n'));
+    return v;
+}
+
+Verification verificationOf(gpgme_ctx_t ctx)
+{
+    Verification worst;
+    gpgme_verify_result_t res = gpgme_op_verify_result(ctx);
+    if (!res)
+        return worst;
+    for (gpgme_signature_t s = res->signatures; s; s = s->next) {
+        Verification v = describe(ctx, s);
+        if (severity(v.verdict) > severity(worst.verdict))
+            worst = v;
+    }
+    return worst;
+}
+
+Result<Data> dataFromMemory(std::string_view bytes)
+{
+    gpgme_data_t d = nullptr;
+    // copy = 0: GPGME reads the caller's memory in place, so no copy of it is left behind.
+    if (gpgme_error_t err = gpgme_data_new_from_mem(&d, bytes.data(), bytes.size(), 0))
+        return failureFrom(err, QStringLiteral("データを用意できません"));
+    return Data(d);
+}
+
+} // namespace
+
+Failure failureFrom(gpgme_error_t err, const QString &what)
+{
+    Failure f;
+    f.kind = gpg_err_code(err) == GPG_ERR_CANCELED ? Failure::Kind::Cancelled : Failure::Kind::Error;
+    f.code = err;
+    f.what = what + QStringLiteral(": ") + fromUtf8(gpgme_strerror(err));
+    return f;
+}
+
+bool initEngine()
+{
+    g_initialised = true;
+    g_ready = false;
+    if (!gpgme_check_version(nullptr))
+        return false;
+    if (const char *ctype = std::setlocale(LC_CTYPE, nullptr))
+        gpgme_set_locale(nullptr, LC_CTYPE, ctype);
+    g_ready = gpgme_engine_check_version(GPGME_PROTOCOL_OpenPGP) == 0;
+    return g_ready;
+}
+
+void releaseEngine()
+{
+    g_initialised = false;
+    g_ready = false;
+}
+
+bool engineReady()
+{
+    if (!g_initialised)
+        initEngine();
+    return g_ready;
+}
+
+Result<Context> newContext(const Preferences &prefs)
+{
+    if (!engineReady())
+        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_NOT_SUPPORTED), QStringLiteral("GnuPG を利用できません")};
+    gpgme_ctx_t c = nullptr;
+    if (gpgme_error_t err = gpgme_new(&c))
+        return failureFrom(err, QStringLiteral("GPGME の準備に失敗しました"));
+    Context ctx(c);
+    if (gpgme_error_t err = gpgme_set_protocol(c, GPGME_PROTOCOL_OpenPGP))
+        return failureFrom(err, QStringLiteral("OpenPGP を選べません"));
+    gpgme_set_armor(c, 1);
+    if (!prefs.gnupgHome.isEmpty()) {
+        const QByteArray home = prefs.gnupgHome.toLocal8Bit();
+        if (gpgme_error_t err = gpgme_ctx_set_engine_info(c, GPGME_PROTOCOL_OpenPGP, nullptr, home.constData()))
+            return failureFrom(err, QStringLiteral("GnuPG のホームを設定できません"));
+    }
+    if (testPassphrase()) {
+        gpgme_set_pinentry_mode(c, GPGME_PINENTRY_MODE_LOOPBACK);
+        gpgme_set_passphrase_cb(c, testPassphraseCb, nullptr);
+    }
+    return ctx;
+}
+
+// ----- MemorySink -----
+
+gpgme_data_cbs MemorySink::s_cbs = {&MemorySink::readCb, &MemorySink::writeCb, &MemorySink::seekCb, nullptr};
+
+MemorySink::MemorySink()
+{
+    gpgme_data_t d = nullptr;
+    if (gpgme_data_new_from_cbs(&d, &s_cbs, this) == 0)
+        m_data.reset(d);
+}
+
+MemorySink::~MemorySink()
+{
+    m_data.reset(); // GPGME lets go of us first
+    wipe();
+}
+
+SecureBytes MemorySink::take()
+{
+    SecureBytes out;
+    out.swap(m_bytes);
+    m_pos = 0;
+    return out;
+}
+
+void MemorySink::wipe()
+{
+    wipeMemory(m_bytes.data(), m_bytes.size());
+    m_bytes.clear();
+    m_pos = 0;
+}
+
+ssize_t MemorySink::readCb(void *handle, void *buffer, size_t size)
+{
+    auto *self = static_cast<MemorySink *>(handle);
+    if (self->m_pos >= self->m_bytes.size())
+        return 0;
+    const size_t n = std::min(size, self->m_bytes.size() - self->m_pos);
+    std::memcpy(buffer, self->m_bytes.data() + self->m_pos, n);
+    self->m_pos += n;
+    return static_cast<ssize_t>(n);
+}
+
+ssize_t MemorySink::writeCb(void *handle, const void *buffer, size_t size)
+{
+    auto *self = static_cast<MemorySink *>(handle);
+    const char *p = static_cast<const char *>(buffer);
+    try {
+        if (self->m_pos > self->m_bytes.size())
+            self->m_bytes.resize(self->m_pos, '\0');
+        const size_t overlap = std::min(size, self->m_bytes.size() - self->m_pos);
+        if (overlap)
+            std::memcpy(self->m_bytes.data() + self->m_pos, p, overlap);
+        append(self->m_bytes, p + overlap, size - overlap);
+    } catch (...) {
+        errno = ENOMEM;
+        return -1;
+    }
+    self->m_pos += size;
+    return static_cast<ssize_t>(size);
+}
+
+off_t MemorySink::seekCb(void *handle, off_t offset, int whence)
+{
+    auto *self = static_cast<MemorySink *>(handle);
+    off_t base = 0;
+    switch (whence) {
+    case SEEK_SET: base = 0; break;
+    case SEEK_CUR: base = static_cast<off_t>(self->m_pos); break;
+    case SEEK_END: base = static_cast<off_t>(self->m_bytes.size()); break;
+    default: errno = EINVAL; return -1;
+    }
+    if (offset < 0 && -offset > base) {
+        errno = EINVAL;
+        return -1;
+    }
+    self->m_pos = static_cast<size_t>(base + offset);
+    return static_cast<off_t>(self->m_pos);
+}
+
+// ----- keys -----
+
+QString validityText(gpgme_validity_t v)
+{
+    switch (v) {
+    case GPGME_VALIDITY_ULTIMATE: return QStringLiteral("究極的に有効");
+    case GPGME_VALIDITY_FULL: return QStringLiteral("有効");
+    case GPGME_VALIDITY_MARGINAL: return QStringLiteral("部分的に有効");
+    case GPGME_VALIDITY_NEVER: return QStringLiteral("無効");
+    case GPGME_VALIDITY_UNDEFINED:
+    case GPGME_VALIDITY_UNKNOWN: break;
+    }
+    return QStringLiteral("不明");
+}
+
+Result<std::vector<KeyInfo>> listKeys(const Preferences &prefs, bool secret, const QString &pattern)
+{
+    auto ctx = newContext(prefs);
+    if (!ok(ctx))
+        return failure(ctx);
+    gpgme_ctx_t c = value(ctx).get();
+    const QByteArray pat = pattern.toUtf8();
+    if (gpgme_error_t err = gpgme_op_keylist_start(c, pattern.isEmpty() ? nullptr : pat.constData(), secret ? 1 : 0))
+        return failureFrom(err, QStringLiteral("鍵の一覧を取得できません"));
+    std::vector<KeyInfo> keys;
+    for (;;) {
+        gpgme_key_t k = nullptr;
+        gpgme_error_t err = gpgme_op_keylist_next(c, &k);
+        if (err) {
+            if (gpg_err_code(err) != GPG_ERR_EOF)
+                return failureFrom(err, QStringLiteral("鍵の一覧を取得できません"));
+            break;
+        }
+        Key key(k);
+        if (k->revoked || k->expired || k->disabled || k->invalid || !k->fpr)
+            continue;
+        if (secret ? !(k->secret && k->can_sign) : !k->can_encrypt)
+            continue;
+        KeyInfo info;
+        info.fingerprint = QString::fromLatin1(k->fpr);
+        info.keyId = info.fingerprint.right(16);
+        if (gpgme_user_id_t uid = k->uids) {
+            info.userId = fromUtf8(uid->uid);
+            info.name = fromUtf8(uid->name);
+            info.email = fromUtf8(uid->email);
+            info.validity = uid->validity;
+        }
+        info.canEncrypt = k->can_encrypt;
+        info.canSign = k->can_sign;
+        info.key = std::move(key);
+        keys.push_back(std::move(info));
+    }
+    gpgme_op_keylist_end(c);
+    return keys;
+}
+
+// ----- operations -----
+
+Result<SecureBytes> encrypt(const Preferences &prefs, std::string_view plain, const std::vector<gpgme_key_t> &to,
+                            bool alwaysTrust, gpgme_key_t signer)
+{
+    if (to.empty())
+        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_NO_PUBKEY), QStringLiteral("受信者がありません")};
+    auto ctx = newContext(prefs);
+    if (!ok(ctx))
+        return failure(ctx);
+    gpgme_ctx_t c = value(ctx).get();
+    auto in = dataFromMemory(plain);
+    if (!ok(in))
+        return failure(in);
+    MemorySink out;
+    if (!out.valid())
+        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_ENOMEM), QStringLiteral("メモリが足りません")};
+    std::vector<gpgme_key_t> keys(to);
+    keys.push_back(nullptr);
+    const auto flags = alwaysTrust ? GPGME_ENCRYPT_ALWAYS_TRUST : gpgme_encrypt_flags_t(0);
+    gpgme_error_t err;
+    if (signer) {
+        if ((err = gpgme_signers_add(c, signer)))
+            return failureFrom(err, QStringLiteral("署名の鍵を使えません"));
+        err = gpgme_op_encrypt_sign(c, keys.data(), flags, value(in).get(), out.data());
+    } else {
+        err = gpgme_op_encrypt(c, keys.data(), flags, value(in).get(), out.data());
+    }
+    if (err)
+        return failureFrom(err, signer ? QStringLiteral("暗号化と署名に失敗しました") : QStringLiteral("暗号化に失敗しました"));
+    gpgme_encrypt_result_t er = gpgme_op_encrypt_result(c);
+    if (er && er->invalid_recipients)
+        return failureFrom(er->invalid_recipients->reason ? er->invalid_recipients->reason : gpg_error(GPG_ERR_UNUSABLE_PUBKEY),
+                           QStringLiteral("使えない受信者の鍵があります"));
+    if (signer) {
+        gpgme_sign_result_t sr = gpgme_op_sign_result(c);
+        if (!sr || sr->invalid_signers || !sr->signatures)
+            return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_UNUSABLE_SECKEY), QStringLiteral("署名できませんでした")};
+    }
+    return out.take();
+}
+
+Result<SecureBytes> clearSign(const Preferences &prefs, std::string_view plain, gpgme_key_t signer)
+{
+    auto ctx = newContext(prefs);
+    if (!ok(ctx))
+        return failure(ctx);
+    gpgme_ctx_t c = value(ctx).get();
+    auto in = dataFromMemory(plain);
+    if (!ok(in))
+        return failure(in);
+    MemorySink out;
+    if (!out.valid())
+        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_ENOMEM), QStringLiteral("メモリが足りません")};
+    if (gpgme_error_t err = gpgme_signers_add(c, signer))
+        return failureFrom(err, QStringLiteral("署名の鍵を使えません"));
+    if (gpgme_error_t err = gpgme_op_sign(c, value(in).get(), out.data(), GPGME_SIG_MODE_CLEAR))
+        return failureFrom(err, QStringLiteral("署名に失敗しました"));
+    gpgme_sign_result_t sr = gpgme_op_sign_result(c);
+    if (!sr || sr->invalid_signers || !sr->signatures)
+        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_UNUSABLE_SECKEY), QStringLiteral("署名できませんでした")};
+    return out.take();
+}
+
+Result<Opened> open(const Preferences &prefs, std::string_view armoured, bool clearSigned)
+{
+    auto ctx = newContext(prefs);
+    if (!ok(ctx))
+        return failure(ctx);
+    auto in = dataFromMemory(armoured);
+    if (!ok(in))
+        return failure(in);
+    Opened opened;
+    {
+        MemorySink out;
+        if (!out.valid())
+            return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_ENOMEM), QStringLiteral("メモリが足りません")};
+        gpgme_ctx_t c = value(ctx).get();
+        gpgme_error_t err;
+        bool verifyOnly = clearSigned;
+        if (clearSigned) {
+            err = gpgme_op_verify(c, value(in).get(), nullptr, out.data());
+        } else {
+            err = gpgme_op_decrypt_verify(c, value(in).get(), out.data());
+            if (gpg_err_code(err) == GPG_ERR_NO_DATA) {
+                // Not encrypted: perhaps a signed message. Start over with a fresh context.
+                out.wipe();
+                ctx = newContext(prefs);
+                if (!ok(ctx))
+                    return failure(ctx);
+                c = value(ctx).get();
+                in = dataFromMemory(armoured);
+                if (!ok(in))
+                    return failure(in);
+                verifyOnly = true;
+                err = gpgme_op_verify(c, value(in).get(), nullptr, out.data());
+            }
+        }
+        if (err) {
+            // What GnuPG already wrote is unauthenticated: wipe it before anything can see it.
+            out.wipe();
+            return failureFrom(err, verifyOnly ? QStringLiteral("署名を検証できません") : QStringLiteral("復号化に失敗しました"));
+        }
+        if (!verifyOnly) {
+            gpgme_decrypt_result_t dr = gpgme_op_decrypt_result(c);
+            if (!dr || dr->legacy_cipher_nomdc || dr->unsupported_algorithm) {
+                out.wipe();
+                return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_BAD_DATA),
+                               QStringLiteral("完全性を確認できない暗号文です")};
+            }
+        }
+        gpgme_verify_result_t vr = gpgme_op_verify_result(c);
+        opened.signatureChecked = vr && vr->signatures;
+        if (verifyOnly && !opened.signatureChecked) {
+            out.wipe();
+            return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_NO_DATA), QStringLiteral("署名がありません")};
+        }
+        if (opened.signatureChecked)
+            opened.verification = verificationOf(c);
+        opened.plain = out.take();
+    }
+    return opened;
+}
+
+EngineInfo engineInfo(const Preferences &prefs)
+{
+    EngineInfo info;
+    info.gpgmeVersion = fromUtf8(gpgme_check_version(nullptr));
+    gpgme_engine_info_t e = nullptr;
+    if (gpgme_get_engine_info(&e) == 0) {
+        for (; e; e = e->next) {
+            if (e->protocol != GPGME_PROTOCOL_OpenPGP)
+                continue;
+            info.gnupgVersion = fromUtf8(e->version);
+            info.enginePath = QString::fromLocal8Bit(e->file_name ? e->file_name : "");
+            info.home = QString::fromLocal8Bit(e->home_dir ? e->home_dir : "");
+            break;
+        }
+    }
+    if (!prefs.gnupgHome.isEmpty())
+        info.home = prefs.gnupgHome;
+    if (info.home.isEmpty())
+        info.home = QString::fromLocal8Bit(gpgme_get_dirinfo("homedir") ? gpgme_get_dirinfo("homedir") : "");
+    return info;
+}
+
+} // namespace goma

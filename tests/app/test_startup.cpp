@@ -1,0 +1,236 @@
+// Start-up and close of the main window against the settings store.
+
+#include "platform/finddialog.h"
+#include "platform/settingsstore.h"
+#include "testenv.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+using namespace zv;
+
+namespace {
+// The values of one section of the stored file, as name -> raw text.
+QMap<QString, QString> section(const QString &name)
+{
+    QMap<QString, QString> out;
+    const auto file = SettingsStore::readFile();
+    if (!file)
+        return out;
+    const auto values = file->keys.value(QStringLiteral("Software\\Velmorin\\Zuvelo\\") + name);
+    for (auto it = values.cbegin(); it != values.cend(); ++it)
+        out.insert(it.key(), it->data);
+    return out;
+}
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private slots:
+    void firstStartShowsTheDefaults()
+    {
+        TestEnv env;
+        auto w = env.makeWindow();
+        QVERIFY(env.dialogs.messages.isEmpty());
+        const auto file = SettingsStore::readFile();
+        QVERIFY(file.has_value());
+        QVERIFY(file->keys.contains(QStringLiteral("Software\\Velmorin\\Zuvelo")));
+        QVERIFY(!file->keys.contains(QStringLiteral("Software\\Velmorin\\Zuvelo\\Other Data")));
+        QVERIFY(!file->keys.contains(QStringLiteral("Software\\Velmorin\\Zuvelo\\FormData")));
+
+        QCOMPARE(w->windowTitle(), QStringLiteral("無題 - Zuvelo PGP"));
+        QCOMPARE(env.app.title(), QStringLiteral("無題 - Zuvelo PGP"));
+        QCOMPARE(w->Panels[1]->text(), QStringLiteral("1行、1列"));
+        QCOMPARE(w->Panels[2]->text(), QString());
+        QVERIFY(w->isVisible());
+        QVERIFY(!w->isMaximized() && !w->isMinimized());
+        QCOMPARE(w->size(), QSize(640, 480));
+        QVERIFY(!w->Memo->wordWrap());          // the stored default wins over the design's check mark
+        QVERIFY(!w->EditWordWrap->isChecked());
+        QVERIFY(!w->tbWordWrap->isChecked());
+        QVERIFY(w->EditWordWrap->isEnabled());
+        QVERIFY(w->ToolBar->isVisible() && w->StatusBar->isVisible());
+        QVERIFY(w->FlatToolbar());
+        QVERIFY(!w->tbShell->isVisible() && !w->tbSep5->isVisible());
+        QVERIFY(w->Memo->inputMethodOpen());
+        QVERIFY(w->Memo->selectionBarVisible());
+        QVERIFY(!w->Memo->vertical());
+        QCOMPARE(w->Memo->editorFont().name, QStringLiteral("FixedSys"));
+        QCOMPARE(w->Memo->editorFont().pointSize, 14);
+        QCOMPARE(w->Memo->backgroundColor(), 0xFFFFFFu);
+        QCOMPARE(w->FTabWidth, 6);
+        QCOMPARE(w->FDateTimeFormat, QStringLiteral("yy/mm/dd hh:nn:ss"));
+        QVERIFY(w->FEscExit && w->FAutoIndent && !w->FTabToSpace);
+        QCOMPARE(w->cdlFind->storedPosition(), QPoint(0, 0));
+        const CompColorTable ime = w->Memo->imeColors();
+        QCOMPARE(ime[1].text, 0u);
+        QCOMPARE(ime[1].background, 0xFFFF00u);
+        QCOMPARE(ime[3].background, 0x00FFFFu);
+    }
+
+    void closeWritesExactlyTheWindowValues()
+    {
+        TestEnv env;
+        auto w = env.makeWindow();
+        QVERIFY(w->close());
+        const auto form = section(QStringLiteral("FormData"));
+        QCOMPARE(QStringList(form.keys()), (QStringList{"FindLeft", "FindTop", "Height", "Left", "Top", "Width",
+                                                         "WindowState"}));
+        QCOMPARE(form.value(QStringLiteral("WindowState")), QStringLiteral("0"));
+        QCOMPARE(form.value(QStringLiteral("Width")), QStringLiteral("640"));
+        QCOMPARE(form.value(QStringLiteral("Height")), QStringLiteral("480"));
+        const auto other = section(QStringLiteral("Other Data"));
+        QCOMPARE(QStringList(other.keys()), (QStringList{"FindText", "Recent1", "Recent2", "Recent3", "Recent4",
+                                                          "StatusBar", "ToolBar", "WordWrap"}));
+        QCOMPARE(other.value(QStringLiteral("WordWrap")), QStringLiteral("0"));
+        QCOMPARE(other.value(QStringLiteral("ToolBar")), QStringLiteral("1"));
+        QCOMPARE(other.value(QStringLiteral("StatusBar")), QStringLiteral("1"));
+        QCOMPARE(other.value(QStringLiteral("FindText")), QString());
+        QCOMPARE(other.value(QStringLiteral("Recent1")), QString());
+    }
+
+    void storedSettingsAreApplied()
+    {
+        TestEnv env;
+        env.writeSettings(settingsText("\"TabWidth\"=\"4\"\n\"WordWrap\"=\"1\"\n\"ToolBar\"=\"0\"\n"
+                                       "\"ShellProg\"=\"/usr/bin/true\"\n\"DateTime\"=\"\"\n\"BackColor\"=\"255\"\n"
+                                       "\"FontBold\"=\"1\"\n\"SelBar\"=\"0\"\n\"ImeText0\"=\"65280\"\n"
+                                       "\"Recent1\"=\"/tmp/a.txt\"\n\"FlatToolbar\"=\"0\"\n\"IME_Mode\"=\"0\"\n",
+                                       "\"FindLeft\"=\"30\"\n\"FindTop\"=\"40\"\n"));
+        auto w = env.makeWindow();
+        QCOMPARE(w->FTabWidth, 4);
+        QVERIFY(w->Memo->wordWrap() && w->EditWordWrap->isChecked() && w->tbWordWrap->isChecked());
+        QVERIFY(w->ToolBar->isHidden());
+        QVERIFY(w->tbShell->isVisible() && w->tbSep5->isVisible());
+        QCOMPARE(w->FDateTimeFormat, QString()); // an empty format stays empty
+        QCOMPARE(w->Memo->backgroundColor(), 255u);
+        QVERIFY(w->Memo->editorFont().bold);
+        QVERIFY(!w->Memo->selectionBarVisible());
+        QCOMPARE(w->Memo->imeColors()[0].text, 65280u);
+        QCOMPARE(w->recent(1), QStringLiteral("/tmp/a.txt"));
+        QVERIFY(!w->FlatToolbar());
+        QVERIFY(!w->Memo->inputMethodOpen());
+        QCOMPARE(w->cdlFind->storedPosition(), QPoint(30, 40));
+    }
+
+    void verticalWritingForcesWordWrapAndFixedImeColours()
+    {
+        TestEnv env;
+        env.writeSettings(settingsText("\"Vertical\"=\"1\"\n\"WordWrap\"=\"0\"\n\"ImeText1\"=\"255\"\n"));
+        auto w = env.makeWindow();
+        QVERIFY(w->Memo->vertical());
+        QVERIFY(w->Memo->wordWrap());
+        QVERIFY(w->EditWordWrap->isChecked() && !w->EditWordWrap->isEnabled());
+        QVERIFY(w->tbWordWrap->isChecked() && !w->tbWordWrap->isEnabled());
+        QCOMPARE(w->Memo->imeColors()[1].text, 0u); // the built-in set, not the stored 255
+    }
+
+    void closingMaximisedKeepsTheStoredGeometry()
+    {
+        TestEnv env;
+        env.writeSettings(settingsText({}, "\"Left\"=\"11\"\n\"Top\"=\"12\"\n\"Width\"=\"500\"\n\"Height\"=\"300\"\n"
+                                           "\"WindowState\"=\"2\"\n"));
+        auto w = env.makeWindow();
+        QVERIFY(w->isMaximized());
+        QVERIFY(w->close());
+        const auto form = section(QStringLiteral("FormData"));
+        QCOMPARE(form.value(QStringLiteral("WindowState")), QStringLiteral("2"));
+        QCOMPARE(form.value(QStringLiteral("Left")), QStringLiteral("11"));
+        QCOMPARE(form.value(QStringLiteral("Width")), QStringLiteral("500"));
+        QCOMPARE(form.value(QStringLiteral("Height")), QStringLiteral("300"));
+    }
+
+    void refusedCloseStillWritesTheWindowValues()
+    {
+        TestEnv env;
+        auto w = env.makeWindow();
+        w->Memo->setText(QStringLiteral("未保存"));
+        w->Memo->setModified(true);
+        w->ToolBar->hide();
+        env.dialogs.expectMessage(IDCANCEL);
+        QVERIFY(!w->close());
+        QVERIFY(w->isVisible());
+        QCOMPARE(env.dialogs.messages.size(), 1);
+        QCOMPARE(env.dialogs.messages[0].text, QStringLiteral("ファイルの内容が変更されています。保存しますか?"));
+        QCOMPARE(env.dialogs.messages[0].caption, QStringLiteral("Zuvelo PGP"));
+        QCOMPARE(env.dialogs.messages[0].flags, 0x33u);
+        QCOMPARE(section(QStringLiteral("Other Data")).value(QStringLiteral("ToolBar")), QStringLiteral("0"));
+        env.dialogs.expectMessage(IDNO);
+        QVERIFY(w->close());
+    }
+
+    void storeErrorsReachTheStandardErrorReport()
+    {
+        TestEnv env;
+        env.writeSettings(settingsText("\"FontSize\"=dword:0000000a\n"));
+        env.dialogs.expectMessage(IDOK);
+        auto w = env.makeWindow();
+        QCOMPARE(env.dialogs.messages.size(), 1);
+        QCOMPARE(env.dialogs.messages[0].text, QStringLiteral("'FontSize' のﾃﾞｰﾀ型が不正です."));
+        QCOMPARE(env.dialogs.messages[0].caption, QStringLiteral("無題 - Zuvelo PGP"));
+        QCOMPARE(env.dialogs.messages[0].flags, unsigned(MB_ICONERROR));
+        // Start-up ended at that step; the window is still there and closes normally.
+        QVERIFY(w->close());
+    }
+
+    void damagedSettingsFileIsReportedAndKept()
+    {
+        TestEnv env;
+        env.writeSettings("garbage\x01\x02 not a registry file");
+        env.dialogs.expectMessage(IDOK);
+        auto w = env.makeWindow();
+        QCOMPARE(env.dialogs.messages.size(), 1);
+        QCOMPARE(env.dialogs.messages[0].flags, unsigned(MB_ICONERROR));
+        QVERIFY(env.dialogs.messages[0].text.contains(QStringLiteral("既定の設定")));
+        const QDir folder(QFileInfo(env.settingsPath()).absolutePath());
+        QCOMPARE(folder.entryList({QStringLiteral("*.damaged-*")}).size(), 1);
+        QCOMPARE(w->FTabWidth, 6);
+    }
+
+    void longFindTextIsCutTo255Bytes()
+    {
+        TestEnv env;
+        QByteArray body = "\"FindText\"=\"";
+        body += QString(200, QChar(0x6F22)).toUtf8(); // 400 bytes in the document's encoding
+        body += "\"\n";
+        env.writeSettings(settingsText(body));
+        auto w = env.makeWindow();
+        QVERIFY(w->close());
+        QCOMPARE(section(QStringLiteral("Other Data")).value(QStringLiteral("FindText")), QString(127, QChar(0x6F22)));
+    }
+
+    void shortcutRunsOnlyAnEnabledItem()
+    {
+        TestEnv env;
+        auto w = env.makeWindow();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        const bool before = w->Memo->wordWrap();
+        QTest::keyClick(w->Memo, Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(w->Memo->wordWrap(), !before);
+        w->EditWordWrap->setEnabled(false);
+        QTest::keyClick(w->Memo, Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(w->Memo->wordWrap(), !before);
+        QVERIFY(w->Memo->toPlainText().isEmpty()); // the key never reached the text
+    }
+
+    void hintsReachPanelThree()
+    {
+        TestEnv env;
+        auto w = env.makeWindow();
+        env.app.setHint(w->tbOpen->statusTip());
+        QCOMPARE(w->Panels[3]->text(), QStringLiteral("ファイルを開きます"));
+        env.app.setHint(QString());
+        QCOMPARE(w->Panels[3]->text(), QStringLiteral("レディ"));
+        QCOMPARE(w->tbOpen->toolTip(), QStringLiteral("開く"));
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "test_startup.moc"
