@@ -3,6 +3,7 @@
 // running count, and the first line is looked at again only when it has changed.
 
 #include "app/frmMain.h"
+#include "editor/armour.h"
 #include "platform/application.h"
 
 #include <QAction>
@@ -12,9 +13,7 @@
 #include <QMimeData>
 #include <QTextBlock>
 
-namespace {
-
-bool isArmourHeader(QStringView line)
+bool zv::isArmourHeaderLine(QStringView line)
 {
     // Strip every character of value 32 or less from both ends (a full-width space stays).
     qsizetype b = 0, e = line.size();
@@ -26,6 +25,8 @@ bool isArmourHeader(QStringView line)
     return core == QLatin1String("-----BEGIN PGP MESSAGE-----") ||
            core == QLatin1String("-----BEGIN PGP SIGNED MESSAGE-----");
 }
+
+namespace {
 
 void enableAll(std::initializer_list<QAction *> actions, bool on)
 {
@@ -72,7 +73,7 @@ void TfrmMain::AppIdle()
     const QTextBlock first = Memo->document()->firstBlock();
     if (g_firstLine.doc != Memo->document() || g_firstLine.revision != first.revision() ||
         g_firstLine.length != first.length()) {
-        g_firstLine = {Memo->document(), first.revision(), first.length(), isArmourHeader(Memo->lineText(0))};
+        g_firstLine = {Memo->document(), first.revision(), first.length(), zv::isArmourHeaderLine(Memo->lineText(0))};
     }
     tbDecrypt->setEnabled(g_firstLine.header);
 
