@@ -4,6 +4,7 @@
 
 #include "app/frmMain.h"
 #include "platform/application.h"
+#include "recordingpgp.h"
 #include "scripteddialogs.h"
 
 #include <QByteArray>
@@ -25,6 +26,8 @@ public:
 
     ScriptedDialogs dialogs;
     zv::Application app;
+    // Installed for the test's lifetime, so that no window test ever reaches the real library.
+    RecordingPgp pgp;
 
 private:
     QTemporaryDir m_dir;
