@@ -4,9 +4,6 @@
 #include "platform/application.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 int main(int argc, char *argv[])
 {
@@ -15,10 +12,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(QStringLiteral("Velmorin"));
 
     // Every text the user reads is Japanese, Qt's own buttons and dialogs included, whatever the locale.
-    QTranslator qtJapanese;
-    if (qtJapanese.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtJapanese);
+    zv::installJapaneseTranslations();
 
     zv::Application app;
     app.setTitle(QStringLiteral("無題 - Zuvelo PGP"));

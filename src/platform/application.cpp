@@ -3,7 +3,10 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QThread>
+#include <QTranslator>
 
 namespace zv {
 
@@ -65,6 +68,22 @@ void Application::onAboutToBlock()
     // The queue has been emptied. The idle handlers only read and set state, so nothing they do posts work
     // that would wake the loop again once the states are current.
     runIdle();
+}
+
+bool installJapaneseTranslations()
+{
+    static QTranslator *translator = nullptr;
+    if (translator)
+        return true;
+    auto *t = new QTranslator(qApp);
+    if (!t->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                 QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    translator = t;
+    return true;
 }
 
 bool runGuarded(const std::function<void()> &f)

@@ -55,6 +55,10 @@ private:
     bool m_inIdle = false;
 };
 
+// Loads Qt's own Japanese texts (message-box buttons, common dialogs) whatever the user's locale.
+// Returns false when the translation files are missing.
+bool installJapaneseTranslations();
+
 // Runs f; a PlatformError (or any other exception) it throws becomes the standard error report.
 // Returns true when f ran to its end.
 bool runGuarded(const std::function<void()> &f);

@@ -220,6 +220,13 @@ private slots:
         QVERIFY(w->Memo->toPlainText().isEmpty()); // the key never reached the text
     }
 
+    void qtsOwnTextsAreJapanese()
+    {
+        QVERIFY(installJapaneseTranslations());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("はい(&Y)"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    }
+
     void hintsReachPanelThree()
     {
         TestEnv env;
