@@ -353,7 +353,16 @@ void TfrmMain::DispatchShortcut(QAction *item)
             else if (o == View)
                 ViewClick();
         }
-        if (item->isEnabled())
+        // A hidden item keeps its shortcut. Qt reports a hidden action as disabled, so its own state is read
+        // with it shown for a moment.
+        bool enabled = item->isEnabled();
+        if (!enabled && !item->isVisible()) {
+            const QSignalBlocker block(item);
+            item->setVisible(true);
+            enabled = item->isEnabled();
+            item->setVisible(false);
+        }
+        if (enabled)
             item->trigger();
     });
 }

@@ -1,4 +1,11 @@
-// Date and time insertion. (Not built yet.)
-#include "app/frmMain.h"
+// Inserting the current date and time.
 
-void TfrmMain::EditTimeDateClick() {}
+#include "app/frmMain.h"
+#include "editor/datetimeformat.h"
+
+#include <QDateTime>
+
+void TfrmMain::EditTimeDateClick()
+{
+    Memo->replaceSelection(zv::formatDateTime(FDateTimeFormat, QDateTime::currentDateTime()));
+}
