@@ -97,7 +97,7 @@ public:
     static QString DesktopFolder();
     static QString TitleName(const QString &fileName);
     void FileOpenClick();
-    bool FileOpenByName(const QString &fileName); // false when an error ended it
+    bool FileOpenByName(const QString &fileName); // true when the file was read; errors propagate
     void mnuFileRe1Click();
     void mnuFileRe2Click();
     void mnuFileRe3Click();
@@ -121,7 +121,7 @@ public:
     void setRecent(int n, const QString &name);
     // document/ private state
     int FLineBreakStyle = 0; // the line-break style the document was read with (see textcodec.h)
-    bool FLastSaveDone = false;
+    bool FLastSaveDone = false; // the last Save or Save As wrote the file
 
     // ---- editor (editor/) ---------------------------------------------------------------------------
     void EditWordWrapClick();

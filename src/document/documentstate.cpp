@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -23,8 +24,9 @@ void TfrmMain::SetFileTitle(const QString &fileName)
     const QByteArray path = QFile::encodeName(fileName);
     if (::access(path.constData(), F_OK) != 0)
         return; // the attributes cannot be read: nothing changes
-    // Read-only means: the user may not write the file.
-    if (::access(path.constData(), W_OK) != 0) {
+    // Read-only means: the user may not write the file (its mode, its owner, or a read-only mount), judged
+    // as the saver judges it.
+    if (::faccessat(AT_FDCWD, path.constData(), W_OK, AT_EACCESS) != 0) {
         Memo->setTag(1);
         SetTitle(TitleName(fileName) + kReadOnly + kSuffix);
     } else {

@@ -81,25 +81,25 @@ void TfrmMain::FileMenuClick()
     }
 }
 
-void TfrmMain::mnuFileRe1Click() { FileOpenByName(recent(1)); }
-
-void TfrmMain::mnuFileRe2Click()
+namespace {
+// The recent-file commands: the entry is opened by name and then stands at the top, also after "not
+// found" or a save prompt that stopped the opening; an error of the opening (a failed read) skips the move.
+// A Save As answered at the save prompt may have pushed the list down meanwhile: then the chosen name
+// is put on top by name, so that the entry moved is always the one that was chosen.
+void openRecent(TfrmMain &w, int n)
 {
-    // The entry moves up whenever the opening returns, also after "not found" or Cancel; an error skips it.
-    FileOpenByName(recent(2));
-    MoveRecentToTop(2);
+    const QString name = w.recent(n);
+    w.FileOpenByName(name);
+    if (w.recent(n) == name) {
+        if (n > 1)
+            w.MoveRecentToTop(n);
+    } else if (!name.isEmpty()) {
+        w.AddRecentFile(name);
+    }
 }
+} // namespace
 
-void TfrmMain::mnuFileRe3Click()
-{
-    // The entry moves up whenever the opening returns, also after "not found" or Cancel; an error skips it.
-    FileOpenByName(recent(3));
-    MoveRecentToTop(3);
-}
-
-void TfrmMain::mnuFileRe4Click()
-{
-    // The entry moves up whenever the opening returns, also after "not found" or Cancel; an error skips it.
-    FileOpenByName(recent(4));
-    MoveRecentToTop(4);
-}
+void TfrmMain::mnuFileRe1Click() { openRecent(*this, 1); }
+void TfrmMain::mnuFileRe2Click() { openRecent(*this, 2); }
+void TfrmMain::mnuFileRe3Click() { openRecent(*this, 3); }
+void TfrmMain::mnuFileRe4Click() { openRecent(*this, 4); }

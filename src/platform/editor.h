@@ -38,14 +38,15 @@ public:
     ~Editor() override;
 
     // Whole text, CR LF line breaks. setText replaces everything (accepts CR LF, LF or CR breaks); it is one
-    // undo step and, if the text differs, sets the modified flag.
+    // undo step and, if the text differs, sets the modified flag and puts the caret at the start. Neither
+    // setText nor loadText is held to the text limit, which applies to typing and pasting only.
     QString text() const;
     void setText(const QString &text);
     // Whole text with '\n' line breaks (the form the file layer works with).
     QString plainText() const;
     bool isEmpty() const; // no text at all (cheap)
     // Size of the whole text in CP932 bytes, each line break counted as 2 (CR LF). Kept current on every
-    // change at a cost that follows the change, not the document.
+    // change at a cost that follows the paragraphs changed, not the document.
     qint64 byteSize() const;
     // The byte size of one character, used by byteSize(); the default counts < 0x80, U+FF61..U+FF9F and
     // the raw-byte markers U+F700..U+F7FF as 1 and everything else as 2. Setting it recounts the text.
@@ -56,7 +57,11 @@ public:
     void loadText(const QString &text);
 
     // Display lines. lineCount() leaves out an empty last line (an empty editor has 0 lines), lineText(0) of
-    // an empty editor is empty.
+    // an empty editor is empty. Without word wrap a display line is a paragraph and all of these are
+    // cheap. With word wrap, numbering needs the wrapped line counts of the paragraphs before the line;
+    // they are counted in the background after a width or font change and kept up to date on edits, but a
+    // query for a place not counted yet counts up to it first (lineCount() counts to the end), so test
+    // for an empty text with isEmpty(), not lineCount().
     int lineCount() const;
     QString lineText(int line) const;
     int lineFromChar(int pos) const; // index of the display line that holds pos
@@ -70,7 +75,7 @@ public:
     void setSelStart(int pos);
     void setSelLength(int length);
     QString selText() const;
-    void replaceSelection(const QString &text); // the caret follows the new text
+    void replaceSelection(const QString &text); // the caret follows the new text; one undo step; held to the limit
     void selectAllText();
     void clearSelection();
 
