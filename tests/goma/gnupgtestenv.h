@@ -109,7 +109,7 @@ public:
         QProcess p;
         p.setProcessEnvironment(env);
         p.start(QStringLiteral("gpg-connect-agent"), {QStringLiteral("reloadagent"), QStringLiteral("/bye")});
-        p.waitForFinished(10000);
+        p.waitForFinished(60000);
     }
 
 private:

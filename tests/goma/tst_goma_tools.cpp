@@ -118,7 +118,7 @@ void TestGomaTools::launchesFirstKeyManagerFound()
             continue;
         }
         QVERIFY(rc != 0);
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marks + QLatin1Char('/') + expected), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marks + QLatin1Char('/') + expected), 30000);
         QCOMPARE(readFile(marks + QLatin1Char('/') + expected), QByteArray("0\n"));
         QTest::qWait(100);
         QCOMPARE(QDir(marks).entryList(QDir::Files), QStringList{expected}); // only one program starts
@@ -240,7 +240,7 @@ void TestGomaTools::aboutWindowAndVersion()
     // The GnuPG version shown is the one gpg itself reports.
     QProcess gpg;
     gpg.start(QStringLiteral("gpg"), {QStringLiteral("--version")});
-    QVERIFY(gpg.waitForFinished(10000));
+    QVERIFY(gpg.waitForFinished(60000));
     const QString firstLine = QString::fromUtf8(gpg.readAllStandardOutput()).section(QLatin1Char('\n'), 0, 0);
     const QString version = firstLine.section(QLatin1Char(' '), -1);
     QVERIFY2(texts.contains(version), qPrintable(texts.join(QLatin1Char('|'))));
