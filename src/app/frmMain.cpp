@@ -160,9 +160,9 @@ void TfrmMain::buildCommands()
     QList<QKeySequence> reserved;
     auto addMenu = [&](QMenu *menu, const std::initializer_list<MenuRow> &rows) {
         for (const MenuRow &r : rows) {
-            QAction *a = makeAction(r.name, u(r.caption));
-            if (qstrcmp(r.caption, "-") == 0)
-                a->setSeparator(true);
+            const bool separator = qstrcmp(r.caption, "-") == 0;
+            QAction *a = makeAction(r.name, separator ? QString() : u(r.caption));
+            a->setSeparator(separator);
             if (r.field)
                 this->*r.field = a;
             if (!r.key.isEmpty()) {
