@@ -12,9 +12,12 @@ packages=(
   libqt6printsupport6 qt6-qpa-plugins qt6-translations-l10n
   gnupg gpg-agent pinentry-qt pinentry-curses
   fonts-noto-cjk
-  # tests and screenshots
+  # tests, screenshots and the Debian package
   xvfb xauth xdotool imagemagick
   util-linux poppler-utils
+  desktop-file-utils appstream dpkg-dev file librsvg2-bin
+  # fuzzing (clang with its libFuzzer and sanitizer runtimes)
+  clang libclang-rt-14-dev
 )
 
 missing=()
