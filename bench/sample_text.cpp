@@ -72,8 +72,14 @@ QString sampleJapaneseText(qsizetype chars, unsigned seed)
         } else if (r < 98) { // half-width katakana
             for (int i = 2 + below(4); i > 0; --i)
                 text += QChar(char16_t(0xFF66 + below(0x38)));
-        } else {
+        } else if (r < 99) { // full-width letters and digits
+            for (int i = 2 + below(4); i > 0; --i)
+                text += QChar(char16_t(below(2) ? 0xFF21 + below(26) : 0xFF10 + below(10)));
+        } else if (below(3)) {
             text += QChar(u'。');
+        } else { // a character only CP932 has (NEC and IBM extensions, its own mappings)
+            static const char16_t cp932Only[] = u"①②③⑩⑳ⅠⅡⅢⅣⅩ㈱㈲№℡㍉㌔㎝～－￢∥髙﨑";
+            text += QChar(cp932Only[below(int(std::size(cp932Only)) - 1)]);
         }
         lineLength = int(text.size() - text.lastIndexOf(u'\n'));
         if (lineLength > 20 + below(60)) {
@@ -86,9 +92,10 @@ QString sampleJapaneseText(qsizetype chars, unsigned seed)
     return text;
 }
 
-QByteArray sampleCp932(qsizetype bytes, unsigned seed)
+namespace {
+
+QByteArray toCp932(const QString &text)
 {
-    const QString text = sampleJapaneseText(bytes * 2 / 3, seed);
     QByteArray out(text.size() * 2, Qt::Uninitialized);
     iconv_t cd = iconv_open("CP932", "UTF-16LE");
     char *ip = const_cast<char *>(reinterpret_cast<const char *>(text.utf16()));
@@ -99,10 +106,34 @@ QByteArray sampleCp932(qsizetype bytes, unsigned seed)
         qFatal("the sample text does not encode to CP932");
     iconv_close(cd);
     out.truncate(out.size() - qsizetype(ol));
+    return out;
+}
+
+} // namespace
+
+QByteArray sampleCp932(qsizetype bytes, unsigned seed)
+{
+    QByteArray out = toCp932(sampleJapaneseText(bytes * 2 / 3, seed));
     if (out.size() < bytes)
         qFatal("the sample text came out short");
     out.truncate(out.lastIndexOf("\r\n", bytes - 2) + 2);
     return out;
+}
+
+QByteArray sampleCp932Characters(qsizetype chars, unsigned seed)
+{
+    // Line breaks are about one character in thirty; ask for enough that the cut always finds text.
+    QString text = sampleJapaneseText(chars + chars / 8 + 256, seed);
+    qsizetype positions = 0, i = 0;
+    for (; i < text.size() && positions < chars; ++i) {
+        if (text.at(i) == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+            ++i;
+        ++positions;
+    }
+    if (positions < chars)
+        qFatal("the sample text came out short");
+    text.truncate(i);
+    return toCp932(text);
 }
 
 } // namespace zv::bench

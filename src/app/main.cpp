@@ -4,12 +4,41 @@
 #include "platform/application.h"
 
 #include <QApplication>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/resource.h>
+
+namespace {
+// Benchmark hook, active only with ZV_BENCH_EXIT_AFTER_PAINT=1: once the editor has painted for the first
+// time, prints the monotonic clock (the benchmark subtracts its launch time) and the peak RSS to stderr and
+// ends the process at once. Nothing else changes.
+class BenchExitAfterPaint : public QObject {
+    bool eventFilter(QObject *watched, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint && frmMain && watched == frmMain->Memo->viewport()) {
+            qApp->removeEventFilter(this);
+            QTimer::singleShot(0, [] {
+                rusage ru{};
+                getrusage(RUSAGE_SELF, &ru);
+                const long long ns = std::chrono::steady_clock::now().time_since_epoch() / std::chrono::nanoseconds(1);
+                std::fprintf(stderr, "zv-bench: first-paint clock-ns=%lld peak-rss-kb=%ld\n", ns, ru.ru_maxrss);
+                std::fflush(stderr);
+                std::_Exit(0);
+            });
+        }
+        return false;
+    }
+};
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zuvelo-pgp"));
     QApplication::setOrganizationName(QStringLiteral("Velmorin"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("jp.velmorin.ZuveloPGP"));
 
     // Every text the user reads is Japanese, Qt's own buttons and dialogs included, whatever the locale.
     zv::installJapaneseTranslations();
@@ -17,6 +46,10 @@ int main(int argc, char *argv[])
     zv::Application app;
     app.setTitle(QStringLiteral("無題 - Zuvelo PGP"));
     app.setHelpFile(QStringLiteral("Quorvel.hlp"));
+
+    BenchExitAfterPaint benchHook;
+    if (qEnvironmentVariable("ZV_BENCH_EXIT_AFTER_PAINT") == QLatin1String("1"))
+        qapp.installEventFilter(&benchHook);
 
     QStringList args = QApplication::arguments();
     args.removeFirst();
