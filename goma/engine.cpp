@@ -8,6 +8,8 @@ namespace goma {
 namespace {
 
 bool g_initialised = false;
+bool g_libraryOk = false;
+bool g_engineChecked = false;
 bool g_ready = false;
 
 // Loopback pinentry for the test suite only: active when GOMA_TEST_PASSPHRASE is set in the environment.
@@ -127,19 +129,22 @@ Failure failureFrom(gpgme_error_t err, const QString &what)
 
 bool initEngine()
 {
+    // Only the library itself is set up here. Checking the GnuPG installation starts several programs, so
+    // it waits for the first operation that needs GnuPG and start-up stays quick.
     g_initialised = true;
+    g_engineChecked = false;
     g_ready = false;
-    if (!gpgme_check_version(nullptr))
-        return false;
-    if (const char *ctype = std::setlocale(LC_CTYPE, nullptr))
-        gpgme_set_locale(nullptr, LC_CTYPE, ctype);
-    g_ready = gpgme_engine_check_version(GPGME_PROTOCOL_OpenPGP) == 0;
-    return g_ready;
+    g_libraryOk = gpgme_check_version(nullptr) != nullptr;
+    if (g_libraryOk)
+        if (const char *ctype = std::setlocale(LC_CTYPE, nullptr))
+            gpgme_set_locale(nullptr, LC_CTYPE, ctype);
+    return g_libraryOk;
 }
 
 void releaseEngine()
 {
     g_initialised = false;
+    g_engineChecked = false;
     g_ready = false;
 }
 
@@ -147,6 +152,10 @@ bool engineReady()
 {
     if (!g_initialised)
         initEngine();
+    if (!g_engineChecked) {
+        g_engineChecked = true;
+        g_ready = g_libraryOk && gpgme_engine_check_version(GPGME_PROTOCOL_OpenPGP) == 0;
+    }
     return g_ready;
 }
 

@@ -45,9 +45,9 @@ template <class T> const Failure &failure(const Result<T> &r) { return std::get<
 Failure failureFrom(gpgme_error_t err, const QString &what);
 
 // ----- set-up -----
-bool initEngine();   // gpgme_check_version and the OpenPGP engine; true when GnuPG can be used
+bool initEngine();   // gpgme_check_version; the OpenPGP engine itself is checked on first use
 void releaseEngine();
-bool engineReady();  // initialises on first use when GOMAInit was not called
+bool engineReady();  // whether GnuPG can be used; initialises and checks on first use
 
 // A fresh context for one operation: OpenPGP, armoured output, the preferences' GnuPG home.
 Result<Context> newContext(const Preferences &prefs);

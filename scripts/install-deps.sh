@@ -15,6 +15,8 @@ packages=(
   # tests, screenshots and the Debian package
   xvfb xauth xdotool imagemagick
   util-linux poppler-utils
+  # benchmarks
+  libbenchmark-dev
   desktop-file-utils appstream dpkg-dev file librsvg2-bin
   # fuzzing (clang with its libFuzzer and sanitizer runtimes)
   clang libclang-rt-14-dev

@@ -1,5 +1,7 @@
 #include "app/toolicons.h"
 
+#include <QHash>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -400,14 +402,74 @@ QImage toolImage(int index, int size)
     return render(size, 16.0, kPainters[index]);
 }
 
+namespace {
+
+// Draws an icon's picture only when a size of it is first asked for, so that start-up does not paint
+// every size of every image.
+class DrawnIconEngine : public QIconEngine {
+public:
+    DrawnIconEngine(std::function<QImage(int)> draw, QList<int> sizes) : m_draw(std::move(draw)), m_sizes(std::move(sizes)) {}
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode mode, QIcon::State) override
+    {
+        const int side = std::max(1, std::min(size.width(), size.height()));
+        const quint64 key = (quint64(side) << 2) | quint64(mode);
+        if (auto it = m_cache.constFind(key); it != m_cache.cend())
+            return *it;
+        QImage image = m_draw(side);
+        if (mode == QIcon::Disabled)
+            image = disabled(image);
+        const QPixmap pm = QPixmap::fromImage(image);
+        m_cache.insert(key, pm);
+        return pm;
+    }
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const qreal dpr = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        QPixmap pm = pixmap(rect.size() * dpr, mode, state);
+        pm.setDevicePixelRatio(dpr);
+        painter->drawPixmap(rect, pm);
+    }
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = std::min(size.width(), size.height());
+        return {side, side};
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> out;
+        for (int s : m_sizes)
+            out << QSize(s, s);
+        return out;
+    }
+    QIconEngine *clone() const override { return new DrawnIconEngine(*this); }
+
+private:
+    // The disabled look: grey, and half as strong.
+    static QImage disabled(const QImage &source)
+    {
+        QImage img = source.convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < img.height(); ++y) {
+            auto *line = reinterpret_cast<QRgb *>(img.scanLine(y));
+            for (int x = 0; x < img.width(); ++x) {
+                const int grey = qGray(line[x]);
+                line[x] = qRgba(grey, grey, grey, qAlpha(line[x]) / 2);
+            }
+        }
+        return img;
+    }
+    std::function<QImage(int)> m_draw;
+    QList<int> m_sizes;
+    QHash<quint64, QPixmap> m_cache;
+};
+
+} // namespace
+
 QIcon toolIcon(int index)
 {
     if (index < 0 || index >= ToolImageCount)
         return {};
-    QIcon icon;
-    for (int size : {16, 24, 32, 48})
-        icon.addPixmap(QPixmap::fromImage(toolImage(index, size)));
-    return icon;
+    return QIcon(new DrawnIconEngine([index](int size) { return toolImage(index, size); }, {16, 24, 32, 48}));
 }
 
 QImage appImage(int size)
@@ -421,10 +483,7 @@ QImage appImage(int size)
 
 QIcon appIcon()
 {
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        icon.addPixmap(QPixmap::fromImage(appImage(size)));
-    return icon;
+    return QIcon(new DrawnIconEngine(appImage, {16, 24, 32, 48, 64, 128, 256}));
 }
 
 } // namespace zv

@@ -26,7 +26,7 @@ void TfrmMain::cdlFindFind()
     const bool matchCase = cdlFind->matchCase();
 
     int at = Memo->findText(what, start, n, matchCase);
-    if (at < 0)
+    if (at < 0 && start > 0) // wrap around, silently; from 0 the first search already covered it all
         at = Memo->findText(what, 0, n, matchCase);
     if (at < 0) {
         zv::Application::instance()->messageBox(QStringLiteral("検索文字列が見つかりませんでした。"),
