@@ -4,6 +4,10 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QVBoxLayout>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
@@ -111,18 +115,62 @@ bool DesktopDialogs::saveFile(QWidget *owner, FileDialogSpec &spec) { return run
 
 bool DesktopDialogs::chooseFont(QWidget *owner, FontSpec &font)
 {
-    QFont initial(font.name, font.pointSize > 0 ? font.pointSize : 10);
+    // A stored face the system does not have (the default "FixedSys") is shown as the monospace font the
+    // editor uses in its place.
+    const QString family = QFontDatabase::hasFamily(font.name)
+                               ? font.name
+                               : QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+    QFont initial(family, font.pointSize > 0 ? font.pointSize : 10);
     initial.setBold(font.bold);
     initial.setItalic(font.italic);
     initial.setUnderline(font.underline);
     initial.setStrikeOut(font.strikeOut);
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, initial, owner, QStringLiteral("フォント"),
-                                              QFontDialog::DontUseNativeDialog);
-    if (!ok)
+
+    // The font dialog with a colour choice of its own: name, style, size, underline, strike-out and colour.
+    QDialog dlg(owner);
+    dlg.setWindowTitle(QStringLiteral("フォント"));
+    auto *layout = new QVBoxLayout(&dlg);
+    auto *fonts = new QFontDialog(initial, &dlg);
+    fonts->setOptions(QFontDialog::DontUseNativeDialog | QFontDialog::NoButtons);
+    fonts->setWindowFlags(Qt::Widget);
+    layout->addWidget(fonts);
+    unsigned color = font.color;
+    auto *row = new QHBoxLayout;
+    auto *swatch = new QLabel(&dlg);
+    swatch->setFixedSize(40, 20);
+    swatch->setFrameShape(QFrame::Panel);
+    swatch->setFrameShadow(QFrame::Sunken);
+    swatch->setAutoFillBackground(true);
+    auto showColor = [swatch, &color] {
+        QPalette pal = swatch->palette();
+        pal.setColor(QPalette::Window, toQColor(color));
+        swatch->setPalette(pal);
+    };
+    showColor();
+    auto *pick = new QPushButton(QStringLiteral("色(&C)..."), &dlg);
+    QObject::connect(pick, &QPushButton::clicked, &dlg, [&] {
+        const QColor c = QColorDialog::getColor(toQColor(color), &dlg, QStringLiteral("色の設定"),
+                                                QColorDialog::DontUseNativeDialog);
+        if (c.isValid()) {
+            color = fromQColor(c);
+            showColor();
+        }
+    });
+    row->addWidget(new QLabel(QStringLiteral("色:"), &dlg));
+    row->addWidget(swatch);
+    row->addWidget(pick);
+    row->addStretch();
+    layout->addLayout(row);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dlg.exec() != QDialog::Accepted)
         return false;
+    const QFont chosen = fonts->currentFont();
     font.name = chosen.family();
     font.pointSize = chosen.pointSize() > 0 ? chosen.pointSize() : font.pointSize;
+    font.color = color;
     font.bold = chosen.bold();
     font.italic = chosen.italic();
     font.underline = chosen.underline();
