@@ -4,6 +4,7 @@
 #include "editor.h"
 #include "colors.h"
 #include "editor_p.h"
+#include "verticalview.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <QUrl>
+#include <QWheelEvent>
 #include <QElapsedTimer>
 #include <QFontMetricsF>
 
@@ -238,14 +240,14 @@ struct EditorPrivate {
 
     void scheduleCounting()
     {
-        if (countTimer && wrapping() && !countTimer->isActive())
+        if (countTimer && wrapping() && !q->vertical() && !countTimer->isActive())
             countTimer->start();
     }
 
     // One slice of background counting; stops the timer when everything is counted.
     void countSlice()
     {
-        if (!wrapping() || linesValidTo >= doc()->characterCount()) {
+        if (!wrapping() || q->vertical() || linesValidTo >= doc()->characterCount()) {
             countTimer->stop();
             return;
         }
@@ -539,6 +541,8 @@ Editor::Editor(QWidget *parent) : QPlainTextEdit(parent), d(std::make_unique<Edi
     setUndoRedoEnabled(true);
     m_selBar = new SelectionBar(this);
     m_selBar->hide();
+    m_vertical = new VerticalView(this);
+    m_vertical->layout.setRawTextSource([this]() -> const QString & { return d->rawText(); });
     d->countTimer = new QTimer(this);
     d->countTimer->setInterval(0);
     connect(d->countTimer, &QTimer::timeout, this, [this] { d->countSlice(); });
@@ -549,6 +553,7 @@ Editor::Editor(QWidget *parent) : QPlainTextEdit(parent), d(std::make_unique<Edi
         d->noteEdit(from, removed, added);
         d->changedSinceReport = true;
         d->recountRange(from, added);
+        m_vertical->documentChanged(from, removed, added);
     });
     // The view lays everything out afresh (all line counts back to 1) when its width changes; that is
     // the one full update it announces with a rectangle starting at 0 (edits start at minus the margin).
@@ -559,8 +564,10 @@ Editor::Editor(QWidget *parent) : QPlainTextEdit(parent), d(std::make_unique<Edi
     connect(this, &QPlainTextEdit::textChanged, this, &Editor::textChangedByUser);
     connect(this, &QPlainTextEdit::cursorPositionChanged, this, &Editor::reportSelection);
     connect(this, &QPlainTextEdit::selectionChanged, this, &Editor::reportSelection);
+    connect(this, &QPlainTextEdit::cursorPositionChanged, m_vertical, [this] { m_vertical->cursorMoved(); });
+    connect(this, &QPlainTextEdit::selectionChanged, m_vertical, [this] { m_vertical->cursorMoved(); });
     connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect &rect, int dy) {
-        if (!m_selBar->isVisible())
+        if (!m_selBar->isVisible() || vertical())
             return;
         if (dy)
             m_selBar->scroll(0, dy);
@@ -647,7 +654,10 @@ int Editor::lineCount() const
 {
     const QTextDocument *doc = document();
     int n;
-    if (d->wrapping()) {
+    if (vertical()) {
+        m_vertical->sync();
+        n = m_vertical->layout.columnCount();
+    } else if (d->wrapping()) {
         d->ensureLinesUpTo(textLength());
         n = doc->lineCount();
     } else {
@@ -663,6 +673,17 @@ QString Editor::lineText(int line) const
     if (line < 0)
         return {};
     const QTextDocument *doc = document();
+    if (vertical()) {
+        m_vertical->sync();
+        VerticalLayout &layout = m_vertical->layout;
+        if (line >= layout.columnCount())
+            return {};
+        const auto [number, column] = layout.locate(line);
+        const QTextBlock b = doc->findBlockByNumber(number);
+        const auto para = layout.paragraph(b);
+        const int first = para->position(para->starts[size_t(column)]);
+        return b.text().mid(first, para->position(para->columnEnd(column)) - first);
+    }
     if (!d->wrapping()) {
         const QTextBlock b = doc->findBlockByNumber(line);
         return b.isValid() ? b.text() : QString();
@@ -680,6 +701,10 @@ QString Editor::lineText(int line) const
 int Editor::lineFromChar(int pos) const
 {
     pos = std::clamp(pos, 0, textLength());
+    if (vertical()) {
+        m_vertical->sync();
+        return m_vertical->spotOf(pos, false).global;
+    }
     const QTextBlock b = document()->findBlock(pos);
     if (!d->wrapping())
         return b.blockNumber();
@@ -694,6 +719,12 @@ int Editor::lineIndex(int line) const
     if (line < 0)
         return -1;
     const QTextDocument *doc = document();
+    if (vertical()) {
+        m_vertical->sync();
+        if (line >= m_vertical->layout.columnCount())
+            return -1;
+        return m_vertical->columnRange(line).first;
+    }
     if (!d->wrapping()) {
         const QTextBlock b = doc->findBlockByNumber(line);
         return b.isValid() ? b.position() : -1;
@@ -810,6 +841,7 @@ int Editor::findText(const QString &what, int from, int to, bool matchCase) cons
 unsigned Editor::setOptions(int op, unsigned flags)
 {
     flags &= ECO_SELECTIONBAR | ECO_VERTICAL;
+    const bool wasVertical = vertical();
     switch (op) {
     case ECOOP_SET: m_options = flags; break;
     case ECOOP_OR: m_options |= flags; break;
@@ -817,7 +849,24 @@ unsigned Editor::setOptions(int op, unsigned flags)
     case ECOOP_XOR: m_options ^= flags; break;
     default: break;
     }
-    updateSelectionBarGeometry();
+    if (vertical() && !wasVertical) {
+        // The horizontal view's scroll bars give way to the scroll bar through the columns.
+        m_vPolicy = verticalScrollBarPolicy();
+        m_hPolicy = horizontalScrollBarPolicy();
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        updateSelectionBarGeometry();
+        m_vertical->enter();
+    } else if (!vertical() && wasVertical) {
+        m_vertical->leave();
+        setVerticalScrollBarPolicy(m_vPolicy);
+        setHorizontalScrollBarPolicy(m_hPolicy);
+        updateSelectionBarGeometry();
+        d->invalidateAllLines();
+        ensureCursorVisible();
+    } else {
+        updateSelectionBarGeometry();
+    }
     viewport()->update();
     return m_options;
 }
@@ -830,10 +879,22 @@ void Editor::updateSelectionBarGeometry()
 {
     const bool on = selectionBarVisible();
     const int w = on ? selectionBarWidth() : 0;
-    setViewportMargins(w, 0, 0, 0);
     const QRect cr = contentsRect();
-    m_selBar->setGeometry(cr.left(), cr.top(), w, cr.height());
+    if (vertical()) {
+        // The selection bar along the top edge, where the columns start; the columns' scroll bar at the bottom.
+        QScrollBar *bar = m_vertical->bar;
+        const int h = bar->sizeHint().height();
+        setViewportMargins(0, w, 0, h);
+        m_selBar->setGeometry(cr.left(), cr.top(), cr.width(), w);
+        bar->setGeometry(cr.left(), cr.bottom() + 1 - h, cr.width(), h);
+        bar->show();
+    } else {
+        setViewportMargins(w, 0, 0, 0);
+        m_selBar->setGeometry(cr.left(), cr.top(), w, cr.height());
+        m_vertical->bar->hide();
+    }
     m_selBar->setVisible(on);
+    m_selBar->setCursor(SelectionBar::pointer(vertical()));
 }
 
 void Editor::setImeColors(const CompColorTable &colors) { m_imeColors = colors; }
@@ -958,8 +1019,12 @@ void Editor::setWordWrap(bool on)
 
 void Editor::setScrollBarsBoth(bool both)
 {
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    setHorizontalScrollBarPolicy(both ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    m_vPolicy = Qt::ScrollBarAsNeeded;
+    m_hPolicy = both ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff;
+    if (vertical()) // vertical writing keeps them hidden; they come back when it ends
+        return;
+    setVerticalScrollBarPolicy(m_vPolicy);
+    setHorizontalScrollBarPolicy(m_hPolicy);
 }
 
 void Editor::setInputMethodOpen(bool open)
@@ -1030,6 +1095,10 @@ void Editor::setReservedShortcuts(const QList<QKeySequence> &keys) { m_reserved 
 
 void Editor::keyPressEvent(QKeyEvent *e)
 {
+    if (vertical() && m_vertical->key(e)) {
+        e->accept();
+        return;
+    }
     int code = 0;
     const bool ctrlOrAlt = e->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     switch (e->key()) {
@@ -1104,6 +1173,17 @@ void Editor::dragMoveEvent(QDragMoveEvent *e)
         e->acceptProposedAction();
         return;
     }
+    if (vertical()) { // text lands where the pointer is; the caret shows it
+        if (!canInsertFromMimeData(e->mimeData()) || isReadOnly()) {
+            e->ignore();
+            return;
+        }
+        QTextCursor c = textCursor();
+        c.setPosition(positionAt(e->position().toPoint()));
+        setTextCursor(c);
+        e->acceptProposedAction();
+        return;
+    }
     QPlainTextEdit::dragMoveEvent(e);
 }
 
@@ -1114,6 +1194,17 @@ void Editor::dropEvent(QDropEvent *e)
         e->acceptProposedAction();
         if (onFileDropped)
             onFileDropped(file);
+        return;
+    }
+    if (vertical()) {
+        if (!canInsertFromMimeData(e->mimeData()) || isReadOnly())
+            return;
+        QTextCursor c = textCursor();
+        c.setPosition(positionAt(e->position().toPoint()));
+        setTextCursor(c);
+        insertFromMimeData(e->mimeData());
+        e->acceptProposedAction();
+        setFocus(Qt::MouseFocusReason);
         return;
     }
     QPlainTextEdit::dropEvent(e);
@@ -1209,12 +1300,15 @@ void Editor::inputMethodEvent(QInputMethodEvent *e)
     rewritten.setCommitString(commit, e->replacementStart(), e->replacementLength());
     QPlainTextEdit::inputMethodEvent(&rewritten);
     e->setAccepted(rewritten.isAccepted());
+    m_vertical->compositionChanged(&rewritten);
 }
 
 void Editor::resizeEvent(QResizeEvent *e)
 {
     QPlainTextEdit::resizeEvent(e);
     updateSelectionBarGeometry();
+    if (vertical())
+        viewport()->update();
 }
 
 void Editor::changeEvent(QEvent *e)
@@ -1223,11 +1317,17 @@ void Editor::changeEvent(QEvent *e)
     if (e->type() == QEvent::FontChange || e->type() == QEvent::StyleChange) {
         d->invalidateAllLines();
         updateSelectionBarGeometry();
+        if (vertical())
+            viewport()->update();
     }
 }
 
 void Editor::paintEvent(QPaintEvent *e)
 {
+    if (vertical()) {
+        m_vertical->paint(e);
+        return;
+    }
     QPlainTextEdit::paintEvent(e);
     QPainter painter(viewport());
     d->paintRawBytes(painter, e->rect());
@@ -1243,6 +1343,10 @@ void Editor::paintSelectionBar(QPaintEvent *e)
 
 void Editor::selectionBarMouse(QMouseEvent *e)
 {
+    if (vertical()) {
+        m_vertical->selectionBarMouse(e);
+        return;
+    }
     const int y = int(e->position().y());
     if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
         if (e->button() != Qt::LeftButton)
@@ -1283,7 +1387,7 @@ void Editor::selectionBarMouse(QMouseEvent *e)
 
 namespace {
 // An arrow pointing up and to the right: the pointer over the selection bar.
-QCursor selectionBarCursor()
+QCursor selectionBarCursor(bool vertical)
 {
     QPixmap pm(18, 22);
     pm.fill(Qt::transparent);
@@ -1295,13 +1399,22 @@ QCursor selectionBarCursor()
     p.setBrush(Qt::black);
     p.drawPolygon(arrow);
     p.end();
+    if (vertical) // along the top edge: turned a quarter clockwise, pointing down and to the right
+        return QCursor(pm.transformed(QTransform().rotate(90)), 21, 16);
     return QCursor(pm, 16, 0);
 }
 } // namespace
 
+QCursor SelectionBar::pointer(bool vertical)
+{
+    static const QCursor horizontal = selectionBarCursor(false);
+    static const QCursor turned = selectionBarCursor(true);
+    return vertical ? turned : horizontal;
+}
+
 SelectionBar::SelectionBar(Editor *editor) : QWidget(editor), m_editor(editor)
 {
-    setCursor(selectionBarCursor());
+    setCursor(pointer(false));
 }
 
 QSize SelectionBar::sizeHint() const { return {m_editor->selectionBarWidth(), 0}; }
@@ -1311,5 +1424,107 @@ void SelectionBar::mouseMoveEvent(QMouseEvent *e) { m_editor->selectionBarMouse(
 void SelectionBar::mouseReleaseEvent(QMouseEvent *e) { m_editor->selectionBarMouse(e); }
 void SelectionBar::mouseDoubleClickEvent(QMouseEvent *e) { m_editor->selectionBarMouse(e); }
 void SelectionBar::wheelEvent(QWheelEvent *e) { QCoreApplication::sendEvent(m_editor->viewport(), e); }
+
+// --- vertical writing ----------------------------------------------------------------------------------------
+
+QRectF Editor::charRect(int pos) const
+{
+    pos = std::clamp(pos, 0, textLength());
+    if (vertical())
+        return m_vertical->cellRect(pos);
+    const QTextBlock block = document()->findBlock(pos);
+    d->layOut(block);
+    const QRectF geometry = blockBoundingGeometry(block).translated(contentOffset());
+    return d->cellRect(block, geometry, pos - block.position());
+}
+
+QRect Editor::caretRect() const { return vertical() ? m_vertical->caretRect() : cursorRect(); }
+
+int Editor::positionAt(const QPoint &point) const
+{
+    return vertical() ? m_vertical->hitTest(point) : cursorForPosition(point).position();
+}
+
+QScrollBar *Editor::columnScrollBar() const { return m_vertical->bar; }
+
+VerticalLayout &Editor::verticalLayout() const { return m_vertical->layout; }
+
+void Editor::mousePressEvent(QMouseEvent *e)
+{
+    if (vertical())
+        m_vertical->mouse(e);
+    else
+        QPlainTextEdit::mousePressEvent(e);
+}
+
+void Editor::mouseMoveEvent(QMouseEvent *e)
+{
+    if (vertical())
+        m_vertical->mouse(e);
+    else
+        QPlainTextEdit::mouseMoveEvent(e);
+}
+
+void Editor::mouseReleaseEvent(QMouseEvent *e)
+{
+    if (vertical())
+        m_vertical->mouse(e);
+    else
+        QPlainTextEdit::mouseReleaseEvent(e);
+}
+
+void Editor::mouseDoubleClickEvent(QMouseEvent *e)
+{
+    if (vertical())
+        m_vertical->mouse(e);
+    else
+        QPlainTextEdit::mouseDoubleClickEvent(e);
+}
+
+void Editor::wheelEvent(QWheelEvent *e)
+{
+    if (vertical())
+        m_vertical->wheel(e);
+    else
+        QPlainTextEdit::wheelEvent(e);
+}
+
+void Editor::focusInEvent(QFocusEvent *e)
+{
+    QPlainTextEdit::focusInEvent(e);
+    m_vertical->focusChanged(true);
+}
+
+void Editor::focusOutEvent(QFocusEvent *e)
+{
+    QPlainTextEdit::focusOutEvent(e);
+    m_vertical->focusChanged(false);
+}
+
+void Editor::scrollContentsBy(int dx, int dy)
+{
+    QPlainTextEdit::scrollContentsBy(dx, dy);
+    // The horizontal view still follows the caret with its hidden scroll bars in vertical writing; the
+    // pixels it moves are painted over at once.
+    if (vertical())
+        viewport()->update();
+}
+
+QVariant Editor::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    if (vertical() && (query == Qt::ImCursorRectangle || query == Qt::ImAnchorRectangle)) {
+        QRect r = m_vertical->caretRect();
+        if (query == Qt::ImAnchorRectangle) {
+            const QTextCursor c = textCursor();
+            if (c.anchor() != c.position()) {
+                const QRectF cell = m_vertical->cellRect(c.anchor());
+                r.moveTop(int(std::lround(cell.top())));
+                r.moveLeft(int(std::floor(cell.center().x() - r.width() / 2.0)));
+            }
+        }
+        return QVariant(r.translated(viewport()->pos()));
+    }
+    return QPlainTextEdit::inputMethodQuery(query);
+}
 
 } // namespace zv

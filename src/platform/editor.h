@@ -1,8 +1,8 @@
 #pragma once
 // The document editor: a plain-text editor widget over QPlainTextEdit with the operations the program
 // relies on. Positions count characters (QString units) from 0; a line break counts as one position.
-// Lines are display lines: with word wrap on, a wrapped paragraph is several lines. The whole text is
-// given and taken with CR LF line breaks.
+// Lines are display lines: with word wrap on, a wrapped paragraph is several lines; in vertical writing
+// a display line is a column. The whole text is given and taken with CR LF line breaks.
 
 #include "dialogs.h" // FontSpec
 #include <QPlainTextEdit>
@@ -15,6 +15,8 @@ class QPrinter;
 namespace zv {
 
 struct EditorPrivate;
+class VerticalLayout;
+class VerticalView;
 
 // One input-method composition colour entry: text colour, background colour (0x00BBGGRR), effects word.
 struct CompColor {
@@ -90,7 +92,10 @@ public:
     int findText(const QString &what, int from, int to, bool matchCase) const;
 
     // Options: op is ECOOP_SET/OR/AND/XOR, flags a combination of ECO_SELECTIONBAR and ECO_VERTICAL.
-    // Returns the options now in force.
+    // Returns the options now in force. In vertical writing the columns run from top to bottom and follow
+    // each other from right to left, a paragraph wrapping at the bottom edge whatever word wrap says; the
+    // view scrolls sideways with columnScrollBar() (its start at the right) and the selection bar stands
+    // along the top edge.
     unsigned setOptions(int op, unsigned flags);
     unsigned options() const { return m_options; }
     bool selectionBarVisible() const { return m_options & ECO_SELECTIONBAR; }
@@ -98,6 +103,19 @@ public:
     // The selection-bar strip (a child widget; hidden while the option is off) and its width in pixels.
     QWidget *selectionBar() const;
     int selectionBarWidth() const;
+
+    // Geometry in viewport coordinates, in either writing direction: the cell of the character at pos, the
+    // caret, the position nearest to a point.
+    QRectF charRect(int pos) const;
+    QRect caretRect() const;
+    int positionAt(const QPoint &point) const;
+    // The scroll bar through the columns of vertical writing (hidden in horizontal writing) and the
+    // columns themselves.
+    QScrollBar *columnScrollBar() const;
+    VerticalLayout &verticalLayout() const;
+
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    using QPlainTextEdit::inputMethodQuery;
 
     // Input-method composition colours: entry 0 text being typed, 1 the clause being converted, 2 converted
     // clauses, 3 a clause whose boundary is being changed.
@@ -153,6 +171,14 @@ protected:
     void resizeEvent(QResizeEvent *e) override;
     void paintEvent(QPaintEvent *e) override;
     void changeEvent(QEvent *e) override;
+    void mousePressEvent(QMouseEvent *e) override;
+    void mouseMoveEvent(QMouseEvent *e) override;
+    void mouseReleaseEvent(QMouseEvent *e) override;
+    void mouseDoubleClickEvent(QMouseEvent *e) override;
+    void wheelEvent(QWheelEvent *e) override;
+    void focusInEvent(QFocusEvent *e) override;
+    void focusOutEvent(QFocusEvent *e) override;
+    void scrollContentsBy(int dx, int dy) override;
     bool canInsertFromMimeData(const QMimeData *source) const override;
     void insertFromMimeData(const QMimeData *source) override;
 
@@ -165,6 +191,7 @@ private:
     void applyColors();
     void reportSelection();
     friend class SelectionBar;
+    friend class VerticalView;
     int m_tag = 0;
     unsigned m_options = 0;
     unsigned m_background = 0xFFFFFF;
@@ -175,6 +202,10 @@ private:
     int m_updateDepth = 0;
     QList<QKeySequence> m_reserved;
     class SelectionBar *m_selBar = nullptr;
+    VerticalView *m_vertical = nullptr; // the vertical writing view, a child object
+    // The scroll bar policies asked for, put back when vertical writing (which hides both) ends.
+    Qt::ScrollBarPolicy m_vPolicy = Qt::ScrollBarAsNeeded;
+    Qt::ScrollBarPolicy m_hPolicy = Qt::ScrollBarAsNeeded;
     std::unique_ptr<EditorPrivate> d;
 };
 

@@ -437,7 +437,10 @@ void TestEditor::options()
     QCOMPARE(e.options(), expected);
     const bool bar = expected & ECO_SELECTIONBAR;
     QCOMPARE(e.selectionBar()->isVisible(), bar);
-    QCOMPARE(e.viewport()->geometry().left() - e.contentsRect().left(), bar ? e.selectionBarWidth() : 0);
+    // The strip stands at the left edge, or along the top edge in vertical writing.
+    const bool vertical = expected & ECO_VERTICAL;
+    QCOMPARE(e.viewport()->geometry().left() - e.contentsRect().left(), bar && !vertical ? e.selectionBarWidth() : 0);
+    QCOMPARE(e.viewport()->geometry().top() - e.contentsRect().top(), bar && vertical ? e.selectionBarWidth() : 0);
 }
 
 // --- undo ------------------------------------------------------------------------------------------------------

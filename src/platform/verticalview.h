@@ -1,0 +1,109 @@
+#pragma once
+// The document editor in vertical writing: while the option is on, the editor's viewport shows the
+// columns of a VerticalLayout (right to left, the first at the right edge) and this part of the editor
+// paints them, scrolls through them with its own scroll bar and maps the mouse and the navigation keys
+// onto the same text cursor the horizontal editor uses. Editing itself stays with the editor.
+
+#include "verticallayout.h"
+
+#include <QGlyphRun>
+#include <QHash>
+#include <QObject>
+#include <QPointF>
+#include <QRect>
+#include <QTextCursor>
+
+class QInputMethodEvent;
+class QKeyEvent;
+class QMouseEvent;
+class QPaintEvent;
+class QPainter;
+class QScrollBar;
+class QTimer;
+class QWheelEvent;
+
+namespace zv {
+
+class Editor;
+
+class VerticalView : public QObject {
+public:
+    explicit VerticalView(Editor *editor);
+
+    VerticalLayout layout;
+    QScrollBar *bar; // the columns: value = the first column shown (at the right edge)
+
+    void enter();
+    void leave();
+    void documentChanged(int from, int removed, int added);
+    void compositionChanged(const QInputMethodEvent *e);
+    void cursorMoved();
+    void focusChanged(bool in);
+
+    // Brings the layout in line with the editor (font, view height, tab stops) and the scroll bar in line
+    // with the layout.
+    void sync();
+    qreal margin() const;
+    int visibleColumns() const;
+    qreal columnRight(int column) const; // x of the right edge of a column of the document
+
+    // Where a position is shown: its column of the document and its offset along the column. With
+    // atColumnEnd a position that starts a wrapped column is shown at the end of the column before.
+    struct Spot {
+        QTextBlock block;
+        std::shared_ptr<const VerticalParagraph> para;
+        int index = 0;  // shown index in the paragraph
+        int column = 0; // column in the paragraph
+        int global = 0; // column in the document
+        qreal y = 0;    // offset along the column
+    };
+    Spot spotOf(int pos, bool atColumnEnd);
+    Spot caretSpot(); // the caret's spot, inside the composition while there is one
+    QRectF cellRect(int pos);
+    QRect caretRect();
+    // The position nearest to a point of the viewport; atColumnEnd tells that the point lies past the end of
+    // a wrapped column.
+    int hitTest(const QPointF &p, bool *atColumnEnd = nullptr);
+    int positionInColumn(int column, qreal y, bool *atColumnEnd);
+    std::pair<int, int> columnRange(int column); // positions: first and the first of the next column
+
+    void paint(QPaintEvent *e);
+    bool key(QKeyEvent *e);
+    void mouse(QMouseEvent *e);
+    void wheel(QWheelEvent *e);
+    void selectionBarMouse(QMouseEvent *e);
+    void ensureCaretVisible();
+    bool caretAtColumnEnd() const;
+
+private:
+    void moveCursor(const QTextCursor &c, bool atColumnEnd, bool keepGoal);
+    void restartBlink();
+    void updateScrollRange();
+    void drawColumn(QPainter &p, const QRect &clip, const QTextBlock &block, const VerticalParagraph &para,
+                    int column, int global);
+    void drawCluster(QPainter &p, QStringView s, VForm form, qreal cx, qreal y0, qreal adv, const QFont &font);
+    QPointF cornerShift(char16_t c, const QFont &font, bool small);
+    char16_t verticalGlyph(char16_t c);
+    void drawText(QPainter &p, const QPointF &at, QStringView s, const QFont &font);
+
+    Editor *q;
+    QTimer *m_blink;
+    bool m_caretOn = true;
+    bool m_active = false;
+    bool m_moving = false;       // the view itself is moving the cursor
+    int m_endPos = -1;           // a caret shown at the end of the column before: its position
+    qreal m_goal = -1;           // offset along the column that Left, Right and the page keys keep to
+    bool m_dragging = false;
+    int m_barAnchorStart = 0, m_barAnchorEnd = 0;
+    bool m_barDragging = false;
+    int m_compCursor = 0;        // caret inside the composition
+    bool m_compCursorShown = true;
+    int m_anchorPos = -1;        // first position shown before a change of the layout's geometry
+    bool m_pendingReveal = false; // the caret is to be scrolled into view when the view is shown
+    QFont m_glyphFont;           // the font the glyph caches below belong to
+    QHash<char16_t, QPointF> m_shifts;
+    QHash<char16_t, char16_t> m_substitutes;
+    QHash<char16_t, QGlyphRun> m_glyphs; // the glyph of each character in m_glyphFont (from its fallback font)
+};
+
+} // namespace zv
