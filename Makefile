@@ -27,7 +27,7 @@ test: build
 # floor, also written to $(BUILD)/bench/summary.tsv. `make bench-peers` times the other editors installed.
 bench: deps
 	cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build $(BUILD)-release -j$(JOBS) --target zuvelo-pgp bench_app bare_editor
+	cmake --build $(BUILD)-release -j$(JOBS) --target zuvelo-pgp bench_app bare_editor bench_vertical
 	bench/run.sh $(BUILD)-release $(BUILD)/bench/summary.tsv
 
 bench-peers:

@@ -89,6 +89,8 @@ step "open at the character limit" 300 "$app" process --runs 9 \
 mkdir -p "$build/bench/work"
 step "in-process figures" 300 "$app" inproc --data "$data" --work "$build/bench/work"
 rm -rf "$build/bench/work"
+# Vertical writing against horizontal writing of the same 4 MB text, in one process.
+step "vertical writing" 300 "$build/bench/bench_vertical" --runs 7
 
 # PGP: the throwaway test key (alice) in the private GnuPG home, its passphrase given through loopback
 # to gpg and to the library alike.
