@@ -92,8 +92,8 @@ std::optional<QString> decodeHexString(const QString &data)
     if (bytes.size() % 2)
         return std::nullopt;
     QString s(reinterpret_cast<const QChar *>(bytes.constData()), bytes.size() / 2);
-    while (s.endsWith(QChar(0)))
-        s.chop(1);
+    if (s.endsWith(QChar(0)))
+        s.chop(1); // the terminator; NULs before it belong to the value
     return s;
 }
 
@@ -110,9 +110,15 @@ QString encodeHexString(const QString &s)
 
 bool needsHex(const QString &s)
 {
-    for (QChar c : s)
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
         if (c.unicode() < 0x20)
             return true;
+        if (c.isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return true; // half a pair: UTF-8 cannot carry it, hex(1) can
+    }
     return false;
 }
 
@@ -136,10 +142,14 @@ std::optional<RegFile> RegFile::parse(const QByteArray &utf8, QString *error)
         QString line = rawLines[i];
         if (line.endsWith(QLatin1Char('\r')))
             line.chop(1);
-        // A hex value may continue on the next lines after a trailing backslash.
-        while (line.endsWith(QLatin1Char('\\')) && !line.trimmed().startsWith(QLatin1Char('[')) &&
-               line.contains(QStringLiteral("=hex")) && i + 1 < rawLines.size()) {
+        // A hex value may continue on the next lines after a trailing backslash. On the last line the mark
+        // continues nothing and is dropped, so that no value ever ends in one.
+        while (line.trimmed().endsWith(QLatin1Char('\\')) && !line.trimmed().startsWith(QLatin1Char('[')) &&
+               line.contains(QStringLiteral("=hex"))) {
+            line = line.trimmed();
             line.chop(1);
+            if (i + 1 >= rawLines.size())
+                continue;
             QString next = rawLines[++i];
             if (next.endsWith(QLatin1Char('\r')))
                 next.chop(1);
@@ -365,6 +375,11 @@ bool updateStore(Change change)
     FileLock lock(path + QStringLiteral(".lock"));
     if (!lock.ok())
         return false;
+    // A temporary file still there while we hold the lock was left by a copy that was killed while writing.
+    const QFileInfo info(path);
+    for (const QString &stale :
+         QDir(info.absolutePath()).entryList({info.fileName() + QStringLiteral(".tmp??????")}, QDir::Files | QDir::Hidden))
+        QFile::remove(info.absolutePath() + QLatin1Char('/') + stale);
     RegFile file;
     QString why;
     switch (readStoreFile(file, &why)) {
