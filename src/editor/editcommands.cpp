@@ -43,17 +43,7 @@ void TfrmMain::MemoKeyPress(int &key)
         close(); // through the close query and its save prompt; the key itself goes on unchanged
 
     if (FAutoIndent && key == 13) {
-        // The indentation of the display line holding the selection start, up to the caret's column.
-        const int start = Memo->selStart();
-        const int line = Memo->lineFromChar(start);
-        const int column = start - Memo->lineIndex(line);
-        const QString text = Memo->lineText(line);
-        int lead = 0;
-        while (lead < text.size() && text.at(lead).unicode() <= 32) // a full-width space ends the run
-            ++lead;
-        lead = std::min(lead, column);
-        // One edit, so that one undo takes back the line break together with its indentation.
-        Memo->replaceSelection(QLatin1Char('\n') + text.left(lead));
+        Memo->insertIndentedLineBreak(); // one undo takes back the line break with its indentation
         key = 0;
     }
 

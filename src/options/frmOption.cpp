@@ -687,15 +687,7 @@ void TfrmOption::lblPreviewKeyPress(int &key)
     // default button.
     if (!chkAutoIndent->isChecked() || key != 13)
         return;
-    const int start = lblPreview->selStart();
-    const int line = lblPreview->lineFromChar(start);
-    const int column = start - lblPreview->lineIndex(line);
-    const QString text = lblPreview->lineText(line);
-    int lead = 0;
-    while (lead < text.size() && text.at(lead).unicode() <= 32) // a full-width space ends the run
-        ++lead;
-    lead = std::min(lead, column);
-    lblPreview->replaceSelection(QLatin1Char('\n') + text.left(lead));
+    lblPreview->insertIndentedLineBreak();
     key = 0;
 }
 

@@ -1527,4 +1527,16 @@ QVariant Editor::inputMethodQuery(Qt::InputMethodQuery query) const
     return QPlainTextEdit::inputMethodQuery(query);
 }
 
+void Editor::insertIndentedLineBreak()
+{
+    const int start = selStart();
+    const int line = lineFromChar(start);
+    const int column = start - lineIndex(line);
+    const QString text = lineText(line);
+    int lead = 0;
+    while (lead < text.size() && text.at(lead).unicode() <= 32)
+        ++lead;
+    replaceSelection(QLatin1Char('\n') + text.left(std::min(lead, column)));
+}
+
 } // namespace zv

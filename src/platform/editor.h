@@ -79,6 +79,10 @@ public:
     QString selText() const;
     void replaceSelection(const QString &text); // the caret follows the new text; one undo step; held to the limit
     void selectAllText();
+    // Auto indent: replaces the selection with a line break and the leading characters of value 32 or less
+    // (a full-width space ends the run) of the display line holding the selection start, no more of them
+    // than the caret's column. One undo step.
+    void insertIndentedLineBreak();
     void clearSelection();
 
     void undoEdit();
