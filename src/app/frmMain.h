@@ -152,6 +152,11 @@ public:
     void HelpAboutClick();
     void ApplyImeColorsFromStore(zv::SettingsStore &store);
     void ApplyEditorOptions(zv::SettingsStore &store); // selection bar and vertical writing
+    // The selection bar and vertical writing from the store, and the word-wrap command's enabled state;
+    // returns whether vertical writing is on.
+    bool ApplySelBarAndVertical(zv::SettingsStore &store);
+    // The editor font as the store keeps it, its style made of exactly the flags that are true.
+    static zv::FontSpec ReadStoredFont(zv::SettingsStore &store);
     QPointer<zv::HelpViewer> FHelpViewer;
 
     // ---- options (options/) -------------------------------------------------------------------------

@@ -69,14 +69,7 @@ void TfrmMain::FormCreate()
         setRecent(n, store.readString(kOtherData, QStringLiteral("Recent%1").arg(n), QString()));
 
     // 10. The window font carries the editor font.
-    FFont = FontSpec{};
-    FFont.name = store.readString(kOtherData, QStringLiteral("FontName"), QStringLiteral("FixedSys"));
-    FFont.pointSize = store.readInteger(kOtherData, QStringLiteral("FontSize"), 14);
-    FFont.color = unsigned(store.readInteger(kOtherData, QStringLiteral("FontColor"), 0));
-    FFont.bold = store.readBool(kOtherData, QStringLiteral("FontBold"), false);
-    FFont.italic = store.readBool(kOtherData, QStringLiteral("FontItalic"), false);
-    FFont.underline = store.readBool(kOtherData, QStringLiteral("FontUnderline"), false);
-    FFont.strikeOut = store.readBool(kOtherData, QStringLiteral("FontStrikeOut"), false);
+    FFont = ReadStoredFont(store);
 
     // 11. Input method at start.
     Memo->setInputMethodOpen(store.readBool(kOtherData, QStringLiteral("IME_Mode"), true));

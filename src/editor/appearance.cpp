@@ -35,29 +35,11 @@ void TfrmMain::EditWordWrapClick()
 
     // 4. The font from the store, its style made of exactly the flags that are true.
     SettingsStore store;
-    FontSpec font;
-    font.name = store.readString(kOtherData, QStringLiteral("FontName"), QStringLiteral("FixedSys"));
-    font.pointSize = store.readInteger(kOtherData, QStringLiteral("FontSize"), 14);
-    font.color = unsigned(store.readInteger(kOtherData, QStringLiteral("FontColor"), 0));
-    font.bold = store.readBool(kOtherData, QStringLiteral("FontBold"), false);
-    font.italic = store.readBool(kOtherData, QStringLiteral("FontItalic"), false);
-    font.underline = store.readBool(kOtherData, QStringLiteral("FontUnderline"), false);
-    font.strikeOut = store.readBool(kOtherData, QStringLiteral("FontStrikeOut"), false);
-    Memo->setEditorFont(font);
+    Memo->setEditorFont(ReadStoredFont(store));
 
-    // 5-7. The two options, with the editor hidden so that it is drawn once.
+    // 5-7. The two options, with the editor's drawing held so that it is drawn once.
     Memo->setUpdatesEnabled(false);
-    Memo->setOptions(ECOOP_OR, ECO_SELECTIONBAR | ECO_VERTICAL);
-    if (!store.readBool(kOtherData, QStringLiteral("SelBar"), true))
-        Memo->setOptions(ECOOP_XOR, ECO_SELECTIONBAR);
-    if (!store.readBool(kOtherData, QStringLiteral("Vertical"), false)) {
-        Memo->setOptions(ECOOP_XOR, ECO_VERTICAL);
-        EditWordWrap->setEnabled(true);
-        tbWordWrap->setEnabled(true);
-    } else {
-        EditWordWrap->setEnabled(false);
-        tbWordWrap->setEnabled(false);
-    }
+    ApplySelBarAndVertical(store);
 
     // 8. The built-in composition colours; the effects stay.
     CompColorTable colors = Memo->imeColors();
@@ -92,24 +74,41 @@ void TfrmMain::ApplyImeColorsFromStore(SettingsStore &store)
     Memo->setImeColors(colors);
 }
 
-void TfrmMain::ApplyEditorOptions(SettingsStore &store)
+bool TfrmMain::ApplySelBarAndVertical(SettingsStore &store)
 {
-    Memo->setUpdatesEnabled(false);
     Memo->setOptions(ECOOP_OR, ECO_SELECTIONBAR | ECO_VERTICAL);
     if (!store.readBool(kOtherData, QStringLiteral("SelBar"), true))
         Memo->setOptions(ECOOP_XOR, ECO_SELECTIONBAR);
-    if (!store.readBool(kOtherData, QStringLiteral("Vertical"), false)) {
+    const bool vertical = store.readBool(kOtherData, QStringLiteral("Vertical"), false);
+    if (!vertical)
         Memo->setOptions(ECOOP_XOR, ECO_VERTICAL);
-        EditWordWrap->setEnabled(true);
-        tbWordWrap->setEnabled(true);
-    } else {
+    EditWordWrap->setEnabled(!vertical);
+    tbWordWrap->setEnabled(!vertical);
+    return vertical;
+}
+
+void TfrmMain::ApplyEditorOptions(SettingsStore &store)
+{
+    Memo->setUpdatesEnabled(false);
+    if (ApplySelBarAndVertical(store)) {
         // Vertical writing always runs with word wrap on: the word-wrap command turns it on again.
-        EditWordWrap->setEnabled(false);
-        tbWordWrap->setEnabled(false);
         Memo->setWordWrap(false);
         EditWordWrapClick();
     }
     Memo->setUpdatesEnabled(true);
+}
+
+FontSpec TfrmMain::ReadStoredFont(SettingsStore &store)
+{
+    FontSpec font;
+    font.name = store.readString(kOtherData, QStringLiteral("FontName"), QStringLiteral("FixedSys"));
+    font.pointSize = store.readInteger(kOtherData, QStringLiteral("FontSize"), 14);
+    font.color = unsigned(store.readInteger(kOtherData, QStringLiteral("FontColor"), 0));
+    font.bold = store.readBool(kOtherData, QStringLiteral("FontBold"), false);
+    font.italic = store.readBool(kOtherData, QStringLiteral("FontItalic"), false);
+    font.underline = store.readBool(kOtherData, QStringLiteral("FontUnderline"), false);
+    font.strikeOut = store.readBool(kOtherData, QStringLiteral("FontStrikeOut"), false);
+    return font;
 }
 
 void TfrmMain::SetModifiedIndicator(bool modified)
