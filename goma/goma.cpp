@@ -386,7 +386,10 @@ int decryptText(QWidget *owner, std::string_view text, GOMA_HGLOBAL *result, int
             VerifyDialog dialog(owner, o.verification);
             dialog.exec();
         }
-        if (o.verification.verdict == Verdict::Bad)
+        // A bad signature never hands its text back; nor does a clear-signed text whose signature could
+        // not be checked at all (its only worth is the check; a missing key has a verdict of its own).
+        if (o.verification.verdict == Verdict::Bad ||
+            (o.verification.verdict == Verdict::Error && shape.kind == ArmourKind::Signed))
             return 0;
     }
     SecureBytes plain;
