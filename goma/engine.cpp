@@ -1,5 +1,7 @@
 #include "engine.h"
 
+#include <optional>
+
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -117,6 +119,15 @@ Result<Data> dataFromMemory(std::string_view bytes)
 }
 
 } // namespace
+
+// A signing operation that GPGME reports as done but that made no signature, or refused a signer.
+static std::optional<Failure> signingFailure(gpgme_ctx_t c)
+{
+    gpgme_sign_result_t sr = gpgme_op_sign_result(c);
+    if (!sr || sr->invalid_signers || !sr->signatures)
+        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_UNUSABLE_SECKEY), QStringLiteral("署名できませんでした")};
+    return std::nullopt;
+}
 
 Failure failureFrom(gpgme_error_t err, const QString &what)
 {
@@ -352,11 +363,9 @@ Result<SecureBytes> encrypt(const Preferences &prefs, std::string_view plain, co
     if (er && er->invalid_recipients)
         return failureFrom(er->invalid_recipients->reason ? er->invalid_recipients->reason : gpg_error(GPG_ERR_UNUSABLE_PUBKEY),
                            QStringLiteral("使えない受信者の鍵があります"));
-    if (signer) {
-        gpgme_sign_result_t sr = gpgme_op_sign_result(c);
-        if (!sr || sr->invalid_signers || !sr->signatures)
-            return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_UNUSABLE_SECKEY), QStringLiteral("署名できませんでした")};
-    }
+    if (signer)
+        if (auto f = signingFailure(c))
+            return *f;
     return out.take();
 }
 
@@ -376,9 +385,8 @@ Result<SecureBytes> clearSign(const Preferences &prefs, std::string_view plain, 
         return failureFrom(err, QStringLiteral("署名の鍵を使えません"));
     if (gpgme_error_t err = gpgme_op_sign(c, value(in).get(), out.data(), GPGME_SIG_MODE_CLEAR))
         return failureFrom(err, QStringLiteral("署名に失敗しました"));
-    gpgme_sign_result_t sr = gpgme_op_sign_result(c);
-    if (!sr || sr->invalid_signers || !sr->signatures)
-        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_UNUSABLE_SECKEY), QStringLiteral("署名できませんでした")};
+    if (auto f = signingFailure(c))
+        return *f;
     return out.take();
 }
 

@@ -121,7 +121,6 @@ public:
     void setRecent(int n, const QString &name);
     // document/ private state
     int FLineBreakStyle = 0; // the line-break style the document was read with (see textcodec.h)
-    bool FLastSaveDone = false; // the last Save or Save As wrote the file
 
     // ---- editor (editor/) ---------------------------------------------------------------------------
     void EditWordWrapClick();
@@ -204,7 +203,6 @@ private:
     void buildLayout();
     void buildCommands();
     std::unique_ptr<QPrinter> m_printer;
-    bool m_closing = false;
     bool m_flatToolbar = true;
 };
 

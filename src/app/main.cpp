@@ -53,14 +53,12 @@ int main(int argc, char *argv[])
 
     QStringList args = QApplication::arguments();
     args.removeFirst();
-    int rc = 0;
     zv::runGuarded([&] {
         TfrmMain window(args);
         // A start-up that ended early still leaves the window open.
         if (!window.isVisible())
             window.show();
-        rc = QApplication::exec();
+        QApplication::exec();
     });
-    (void)rc;
     return 0;
 }

@@ -64,7 +64,6 @@ void TfrmMain::WriteDocument(const QString &fileName)
 
 void TfrmMain::FileSaveClick()
 {
-    FLastSaveDone = false;
     if (SaveDialog.fileName.isEmpty() || Memo->tag() == 1) {
         FileSaveAsClick();
         return;
@@ -73,12 +72,10 @@ void TfrmMain::FileSaveClick()
     WriteDocument(SaveDialog.fileName);
     Memo->setModified(false);
     Panels[2]->clear();
-    FLastSaveDone = true;
 }
 
 void TfrmMain::FileSaveAsClick()
 {
-    FLastSaveDone = false;
     // A text that cannot be written is told before a name is asked for, and the document keeps its name.
     const QByteArray bytes = encodeDocument(*this);
     if (!chooseSaveName(*this))
@@ -92,7 +89,6 @@ void TfrmMain::FileSaveAsClick()
     Panels[2]->clear();
     SetSavedTitle(name);
     AddRecentFileFromTop(name);
-    FLastSaveDone = true;
 }
 
 TfrmMain::SaveAnswer TfrmMain::AskSaveChanges(bool topmost)
@@ -103,9 +99,9 @@ TfrmMain::SaveAnswer TfrmMain::AskSaveChanges(bool topmost)
     switch (Application::instance()->messageBox(kPrompt, kCaption, flags)) {
     case IDYES:
         // The user wants the text kept: whatever did not get saved (the Save As dialog cancelled, the
-        // write failed and was reported) stops the operation that asked, so nothing unsaved is replaced.
-        FLastSaveDone = false;
-        if (!runGuarded([this] { FileSaveClick(); }) || !FLastSaveDone)
+        // write failed and was reported) stops the operation that asked, so nothing unsaved is replaced. Only a
+        // save that wrote the file clears the modified flag.
+        if (!runGuarded([this] { FileSaveClick(); }) || Memo->modified())
             return SaveAnswer::Stop;
         return SaveAnswer::GoOn;
     case IDNO:
