@@ -2,6 +2,7 @@
 
 #include "app/frmMain.h"
 #include "platform/application.h"
+#include "platform/filenames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,7 +22,7 @@ QString TfrmMain::TitleName(const QString &fileName)
 
 void TfrmMain::SetFileTitle(const QString &fileName)
 {
-    const QByteArray path = QFile::encodeName(fileName);
+    const QByteArray path = zv::nativeFileName(fileName);
     if (::access(path.constData(), F_OK) != 0)
         return; // the attributes cannot be read: nothing changes
     // Read-only means: the user may not write the file (its mode, its owner, or a read-only mount), judged

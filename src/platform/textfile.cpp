@@ -1,6 +1,7 @@
 #include "textfile.h"
 
 #include "platformerror.h"
+#include "filenames.h"
 
 #include <QDir>
 #include <QFile>
@@ -278,7 +279,7 @@ FileIo *setFileIo(FileIo *io)
 
 QByteArray readFileBytes(const QString &path)
 {
-    const QByteArray name = QFile::encodeName(path);
+    const QByteArray name = nativeFileName(path);
     Fd fd(name.isEmpty() ? -1 : ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     struct stat st;
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -306,7 +307,7 @@ DecodedText readDocumentFile(const QString &path)
 void saveDocumentFile(const QString &path, QByteArrayView bytes)
 {
     try {
-        const QByteArray name = QFile::encodeName(path);
+        const QByteArray name = nativeFileName(path);
         if (name.isEmpty())
             throw SaveFailed{};
         const QByteArray target = resolveLinks(name);
