@@ -3,6 +3,7 @@
 #include "bytecount.h"
 #include "textcodec.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -42,6 +43,7 @@ private:
 ByteCount::ByteCount(QTextDocument *doc, QObject *parent)
     : QObject(parent), m_doc(doc), m_tally(std::make_shared<ByteTally>())
 {
+    doc->documentLayout(); // a document reports its changes only once it has a layout
     setCharByteSize(nullptr);
     connect(doc, &QTextDocument::contentsChange, this,
             [this](int from, int /*removed*/, int added) { recountRange(from, added); });

@@ -5,8 +5,8 @@
 // counts of all others to 1 whenever the width changes. The index tracks which counts may be wrong and
 // recounts them on demand, and counts the rest in the background in short slices.
 //
-// It works on any document with a plain-text layout (QPlainTextDocumentLayout): the one of an editor, or a
-// bare QTextDocument. Positions and lines are as the editor's: a line break counts as one position, an empty
+// It works on any document whose layout keeps each paragraph's line count in its block as the plain-text
+// layout does: the one of an editor, or a bare QTextDocument. Positions and lines are as the editor's: a line break counts as one position, an empty
 // last line is left out of lineCount().
 
 #include <QObject>
