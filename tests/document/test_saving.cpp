@@ -14,7 +14,19 @@ using namespace docfixture;
 namespace {
 
 const QString kPrompt = QStringLiteral("ファイルの内容が変更されています。保存しますか?");
-QString createError(const QString &path) { return QStringLiteral("ﾌｧｲﾙ %1 を作成できません.").arg(path); }
+// The write error with its cause; the closing bracket keeps the error report from adding a full stop.
+QString createError(const QString &path, const QString &cause)
+{
+    return QStringLiteral("ﾌｧｲﾙ %1 を作成できません (%2)").arg(path, cause);
+}
+const QString kNoFolder = QStringLiteral("保存先のフォルダーがありません");
+const QString kIoError = QStringLiteral("ディスクの読み書きでエラーが起きました");
+// A file or folder the program may not write: as root the folder is a read-only mount, otherwise it and its
+// files lack the write bits.
+QString notWritable()
+{
+    return ::geteuid() == 0 ? QStringLiteral("読み取り専用のファイルシステムです") : QStringLiteral("書き込む権限がありません");
+}
 
 enum class Caller { New, Open, Recent, Drop, Close };
 enum class Answer { YesSaved, YesDialogCancelled, YesWriteFails, YesCannotEncode, No, Cancel };
@@ -118,7 +130,7 @@ private slots:
         QCOMPARE(env.dialogs.messages[0].caption, QStringLiteral("Zuvelo PGP"));
         QCOMPARE(env.dialogs.messages[0].flags, caller == Caller::Drop ? 0x40033u : 0x33u);
         if (answer == Answer::YesWriteFails) {
-            QCOMPARE(env.dialogs.messages[1].text, createError(target));
+            QCOMPARE(env.dialogs.messages[1].text, createError(target, kNoFolder));
             QCOMPARE(env.dialogs.messages[1].flags, unsigned(MB_ICONERROR));
         }
         if (answer == Answer::YesCannotEncode)
@@ -310,7 +322,7 @@ private slots:
             w->FileSave->trigger();
         }
         QCOMPARE(env.dialogs.messages.size(), 1);
-        QCOMPARE(env.dialogs.messages[0].text, createError(path));
+        QCOMPARE(env.dialogs.messages[0].text, createError(path, kIoError));
         QCOMPARE(env.dialogs.messages[0].caption, QStringLiteral("doc.txt - Zuvelo PGP"));
         QCOMPARE(contentOf(path), cp932(QStringLiteral("元の内容\r\n")));
         QCOMPARE(QDir(env.dir()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("doc.txt")});
@@ -327,7 +339,7 @@ private slots:
             env.dialogs.expectMessage(IDOK);
             QVERIFY(!w->close());
         }
-        QCOMPARE(env.dialogs.messages[2].text, createError(path));
+        QCOMPARE(env.dialogs.messages[2].text, createError(path, kIoError));
         QCOMPARE(contentOf(path), cp932(QStringLiteral("元の内容\r\n")));
 
         // Without the fault the same command saves.
@@ -420,7 +432,7 @@ private slots:
         w->FileSave->trigger();
         QCOMPARE(env.dialogs.fileDialogs.last().fileName, locked);
         QCOMPARE(env.dialogs.fileDialogs.last().initialDir, base + QStringLiteral("/ro"));
-        QCOMPARE(env.dialogs.messages.last().text, createError(locked));
+        QCOMPARE(env.dialogs.messages.last().text, createError(locked, notWritable()));
         QCOMPARE(contentOf(locked), cp932(QStringLiteral("読むだけ")));
         QVERIFY(w->Memo->modified());
         QCOMPARE(w->Memo->tag(), 1);
@@ -436,7 +448,7 @@ private slots:
         env.dialogs.expectSave(inLockedFolder);
         env.dialogs.expectMessage(IDOK);
         w->FileSaveAs->trigger();
-        QCOMPARE(env.dialogs.messages.last().text, createError(inLockedFolder));
+        QCOMPARE(env.dialogs.messages.last().text, createError(inLockedFolder, notWritable()));
         QVERIFY(!QFile::exists(inLockedFolder));
         QVERIFY(w->Memo->modified());
         QCOMPARE(w->windowTitle(), QStringLiteral("locked.txt [読み取り専用] - Zuvelo PGP"));
