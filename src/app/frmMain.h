@@ -5,6 +5,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/editor.h"
+#include "platform/textfile.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -121,6 +122,7 @@ public:
     void setRecent(int n, const QString &name);
     // document/ private state
     int FLineBreakStyle = 0; // the line-break style the document was read with (see textcodec.h)
+    zv::FileStamp FFileStamp; // the document's file as last read or written (see document/documentfile.h)
 
     // ---- editor (editor/) ---------------------------------------------------------------------------
     void EditWordWrapClick();
