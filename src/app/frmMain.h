@@ -112,7 +112,6 @@ public:
     enum class SaveAnswer { GoOn, Stop };
     SaveAnswer AskSaveChanges(bool topmost);
     bool CloseTimeSave(); // false: the window must stay open
-    void WriteDocument(const QString &fileName);
     void AddRecentFile(const QString &fileName);
     void AddRecentFileFromTop(const QString &fileName); // the Save As order
     void MoveRecentToTop(int n);

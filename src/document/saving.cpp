@@ -58,11 +58,6 @@ bool chooseSaveName(TfrmMain &w)
 
 } // namespace
 
-void TfrmMain::WriteDocument(const QString &fileName)
-{
-    FFileStamp = saveDocumentFile(fileName, encodeDocument(*this));
-}
-
 void TfrmMain::FileSaveClick()
 {
     if (SaveDialog.fileName.isEmpty() || Memo->tag() == 1) {

@@ -367,6 +367,7 @@ public:
         const QByteArray folder = directoryOf(m_name);
         if (!makeFolders(folder))
             failErrno();
+        removeStaleTemporaries(folder);
         // Another copy of the program rewriting the same file now holds its record locked.
         const UniqueFd existing(::open(m_name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
         if (existing && ::flock(existing.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK)
