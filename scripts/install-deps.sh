@@ -15,6 +15,8 @@ packages=(
   # tests, screenshots and the Debian package
   xvfb xauth xdotool imagemagick
   util-linux poppler-utils
+  # saving tests: ACLs and extended attributes (setfacl, getfacl, setfattr), users made by the tests
+  acl attr passwd
   # benchmarks
   libbenchmark-dev
   desktop-file-utils appstream dpkg-dev file librsvg2-bin

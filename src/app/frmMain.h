@@ -5,6 +5,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/editor.h"
+#include "platform/textfile.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -111,7 +112,6 @@ public:
     enum class SaveAnswer { GoOn, Stop };
     SaveAnswer AskSaveChanges(bool topmost);
     bool CloseTimeSave(); // false: the window must stay open
-    void WriteDocument(const QString &fileName);
     void AddRecentFile(const QString &fileName);
     void AddRecentFileFromTop(const QString &fileName); // the Save As order
     void MoveRecentToTop(int n);
@@ -121,6 +121,7 @@ public:
     void setRecent(int n, const QString &name);
     // document/ private state
     int FLineBreakStyle = 0; // the line-break style the document was read with (see textcodec.h)
+    zv::FileStamp FFileStamp; // the document's file as last read or written (see document/documentfile.h)
 
     // ---- editor (editor/) ---------------------------------------------------------------------------
     void EditWordWrapClick();

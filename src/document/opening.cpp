@@ -2,6 +2,7 @@
 // of opening shares: reading the file into the editor and the ".LOG" stamp.
 
 #include "app/frmMain.h"
+#include "document/documentfile.h"
 #include "document/documentio.h"
 #include "editor/datetimeformat.h"
 #include "platform/application.h"
@@ -17,7 +18,7 @@ void TfrmMain::ReadDocumentFile(const QString &fileName)
 {
     // The whole file is read and decoded before the editor is touched: a file that cannot be read leaves
     // the document exactly as it was (text, modified flag, read-only mark, title, name, recent list).
-    DecodedText doc = readDocumentFile(fileName);
+    DecodedText doc = document::readDocument(*this, fileName);
 
     // The mark stays 1 while the text streams in, so the change handler shows no modified indicator. Should
     // filling the editor itself fail, it stays 1, and a later Save goes through Save As instead of writing

@@ -2,6 +2,7 @@
 // modified document.
 
 #include "app/frmMain.h"
+#include "document/documentfile.h"
 #include "document/documentio.h"
 #include "platform/application.h"
 #include "platform/dialogs.h"
@@ -57,19 +58,20 @@ bool chooseSaveName(TfrmMain &w)
 
 } // namespace
 
-void TfrmMain::WriteDocument(const QString &fileName)
-{
-    saveDocumentFile(fileName, encodeDocument(*this));
-}
-
 void TfrmMain::FileSaveClick()
 {
     if (SaveDialog.fileName.isEmpty() || Memo->tag() == 1) {
         FileSaveAsClick();
         return;
     }
+    const QByteArray bytes = encodeDocument(*this);
+    switch (document::askBeforeOverwrite(*this, SaveDialog.fileName)) {
+    case document::Overwrite::Yes: break;
+    case document::Overwrite::Elsewhere: FileSaveAsClick(); return;
+    case document::Overwrite::Cancel: return;
+    }
     document::WaitCursor wait;
-    WriteDocument(SaveDialog.fileName);
+    FFileStamp = saveDocumentFile(SaveDialog.fileName, bytes);
     Memo->setModified(false);
     Panels[2]->clear();
 }
@@ -84,7 +86,7 @@ void TfrmMain::FileSaveAsClick()
     // Save tries that name again.
     const QString name = SaveDialog.fileName;
     document::WaitCursor wait;
-    saveDocumentFile(name, bytes);
+    FFileStamp = saveDocumentFile(name, bytes);
     Memo->setModified(false);
     Panels[2]->clear();
     SetSavedTitle(name);
@@ -115,14 +117,18 @@ bool TfrmMain::CloseTimeSave()
 {
     // No wait cursor, no title and no recent-list change: a file first saved while the window closes does
     // not enter the stored list. A write error propagates and keeps the window open.
-    if (SaveDialog.fileName.isEmpty() || Memo->tag() == 1) {
-        const QByteArray bytes = encodeDocument(*this);
-        if (!chooseSaveName(*this))
-            return false;
-        saveDocumentFile(SaveDialog.fileName, bytes);
-    } else {
-        WriteDocument(SaveDialog.fileName);
+    const QByteArray bytes = encodeDocument(*this);
+    bool askName = SaveDialog.fileName.isEmpty() || Memo->tag() == 1;
+    if (!askName) {
+        switch (document::askBeforeOverwrite(*this, SaveDialog.fileName)) {
+        case document::Overwrite::Yes: break;
+        case document::Overwrite::Elsewhere: askName = true; break;
+        case document::Overwrite::Cancel: return false;
+        }
     }
+    if (askName && !chooseSaveName(*this))
+        return false;
+    FFileStamp = saveDocumentFile(SaveDialog.fileName, bytes);
     Memo->setModified(false);
     return true;
 }
@@ -136,6 +142,7 @@ void TfrmMain::FileNewClick()
         Memo->clearAll();
     SetUntitledTitle();
     FLineBreakStyle = int(LineBreakStyle::CrLf);
+    FFileStamp = {};
     Panels[1]->setText(QStringLiteral("1行、1列"));
     Panels[2]->clear();
 }

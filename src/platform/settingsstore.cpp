@@ -1,4 +1,6 @@
 #include "settingsstore.h"
+#include "atomicfile.h"
+#include "filenames.h"
 #include "platformerror.h"
 
 #include <QDateTime>
@@ -295,39 +297,16 @@ private:
     int m_fd = -1;
 };
 
-bool writeAll(int fd, const QByteArray &data)
-{
-    const char *p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return false;
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
-// Replaces the file atomically: a temporary file beside it, flushed, then renamed over it.
+// Replaces the file through the program's one atomic writer (atomicfile.h): flushed, renamed into place
+// with the folder flushed, a symbolic link written through, owner, mode and ACL kept.
 bool replaceFile(const QString &path, const QByteArray &data)
 {
-    QByteArray tmpl = QFile::encodeName(path + QStringLiteral(".tmpXXXXXX"));
-    const int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0)
+    try {
+        replaceFileContent(nativeFileName(path), data);
+        return true;
+    } catch (const FileWriteError &) {
         return false;
-    bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok)
-        ok = ::rename(tmpl.constData(), QFile::encodeName(path).constData()) == 0;
-    if (!ok)
-        ::unlink(tmpl.constData());
-    return ok;
+    }
 }
 
 enum class ReadResult { Missing, Ok, Damaged, Unreadable };
@@ -337,6 +316,8 @@ ReadResult readStoreFile(RegFile &out, QString *why)
     QFile f(SettingsStore::filePath());
     if (!f.exists())
         return ReadResult::Missing;
+    // A copy killed while it rewrote the file in place left it unfinished: the write it meant is completed.
+    InterruptedWrite::completeAny(nativeFileName(f.fileName()));
     if (!f.open(QIODevice::ReadOnly))
         return ReadResult::Unreadable;
     const QByteArray bytes = f.readAll();

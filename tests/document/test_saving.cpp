@@ -7,6 +7,7 @@
 
 #include <QStandardPaths>
 #include <cerrno>
+#include <fcntl.h>
 
 using namespace zv;
 using namespace docfixture;
@@ -14,7 +15,19 @@ using namespace docfixture;
 namespace {
 
 const QString kPrompt = QStringLiteral("ファイルの内容が変更されています。保存しますか?");
-QString createError(const QString &path) { return QStringLiteral("ﾌｧｲﾙ %1 を作成できません.").arg(path); }
+// The write error with its cause; the closing bracket keeps the error report from adding a full stop.
+QString createError(const QString &path, const QString &cause)
+{
+    return QStringLiteral("ﾌｧｲﾙ %1 を作成できません (%2)").arg(path, cause);
+}
+const QString kNoFolder = QStringLiteral("保存先のフォルダーがありません");
+const QString kIoError = QStringLiteral("ディスクの読み書きでエラーが起きました");
+// A file or folder the program may not write: as root the folder is a read-only mount, otherwise it and its
+// files lack the write bits.
+QString notWritable()
+{
+    return ::geteuid() == 0 ? QStringLiteral("読み取り専用のファイルシステムです") : QStringLiteral("書き込む権限がありません");
+}
 
 enum class Caller { New, Open, Recent, Drop, Close };
 enum class Answer { YesSaved, YesDialogCancelled, YesWriteFails, YesCannotEncode, No, Cancel };
@@ -118,7 +131,7 @@ private slots:
         QCOMPARE(env.dialogs.messages[0].caption, QStringLiteral("Zuvelo PGP"));
         QCOMPARE(env.dialogs.messages[0].flags, caller == Caller::Drop ? 0x40033u : 0x33u);
         if (answer == Answer::YesWriteFails) {
-            QCOMPARE(env.dialogs.messages[1].text, createError(target));
+            QCOMPARE(env.dialogs.messages[1].text, createError(target, kNoFolder));
             QCOMPARE(env.dialogs.messages[1].flags, unsigned(MB_ICONERROR));
         }
         if (answer == Answer::YesCannotEncode)
@@ -310,7 +323,7 @@ private slots:
             w->FileSave->trigger();
         }
         QCOMPARE(env.dialogs.messages.size(), 1);
-        QCOMPARE(env.dialogs.messages[0].text, createError(path));
+        QCOMPARE(env.dialogs.messages[0].text, createError(path, kIoError));
         QCOMPARE(env.dialogs.messages[0].caption, QStringLiteral("doc.txt - Zuvelo PGP"));
         QCOMPARE(contentOf(path), cp932(QStringLiteral("元の内容\r\n")));
         QCOMPARE(QDir(env.dir()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("doc.txt")});
@@ -327,13 +340,139 @@ private slots:
             env.dialogs.expectMessage(IDOK);
             QVERIFY(!w->close());
         }
-        QCOMPARE(env.dialogs.messages[2].text, createError(path));
+        QCOMPARE(env.dialogs.messages[2].text, createError(path, kIoError));
         QCOMPARE(contentOf(path), cp932(QStringLiteral("元の内容\r\n")));
 
         // Without the fault the same command saves.
         w->FileSave->trigger();
         QCOMPARE(contentOf(path), cp932(QStringLiteral("元の内容\r\n追加")));
         QVERIFY(!w->Memo->modified());
+    }
+
+    // Another program changed or removed the document's file after it was read: Save asks whether to
+    // overwrite, save under another name or not save, and does what was answered. A change only of the
+    // file's status, or none, asks nothing.
+    void changedOutside_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("atClose");
+        QTest::addColumn<QString>("question"); // "changed", "gone" or empty for none
+        QTest::newRow("appended, overwrite") << QStringLiteral("append") << int(IDYES) << false << QStringLiteral("changed");
+        QTest::newRow("appended, save elsewhere") << QStringLiteral("append") << int(IDNO) << false << QStringLiteral("changed");
+        QTest::newRow("appended, cancel") << QStringLiteral("append") << int(IDCANCEL) << false << QStringLiteral("changed");
+        QTest::newRow("appended, at close, cancel") << QStringLiteral("append") << int(IDCANCEL) << true << QStringLiteral("changed");
+        QTest::newRow("appended, at close, save elsewhere") << QStringLiteral("append") << int(IDNO) << true << QStringLiteral("changed");
+        QTest::newRow("same size, time set back") << QStringLiteral("same size") << int(IDCANCEL) << false << QStringLiteral("changed");
+        QTest::newRow("removed, overwrite") << QStringLiteral("remove") << int(IDYES) << false << QStringLiteral("gone");
+        QTest::newRow("removed, cancel") << QStringLiteral("remove") << int(IDCANCEL) << false << QStringLiteral("gone");
+        QTest::newRow("folder removed, overwrite") << QStringLiteral("remove folder") << int(IDYES) << false << QStringLiteral("gone");
+        QTest::newRow("mode changed only") << QStringLiteral("chmod") << 0 << false << QString();
+        QTest::newRow("no change") << QString() << 0 << false << QString();
+    }
+    void changedOutside()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, answer);
+        QFETCH(bool, atClose);
+        QFETCH(QString, question);
+        TestEnv env;
+        const QString folder = env.dir() + QStringLiteral("/docs");
+        const QString doc = folder + QStringLiteral("/doc.txt");
+        const QString elsewhere = env.dir() + QStringLiteral("/elsewhere.txt");
+        const QByteArray original = cp932(QStringLiteral("元の行\r\n"));
+        QVERIFY(writeFile(doc, original));
+        auto w = env.makeWindow();
+        QVERIFY(w->FileOpenByName(doc));
+        type(*w, QStringLiteral("追加"));
+        const QByteArray ours = cp932(QStringLiteral("元の行\r\n追加"));
+
+        QByteArray outside = original;
+        const QByteArray native = QFile::encodeName(doc);
+        if (change == QLatin1String("append")) {
+            outside += cp932(QStringLiteral("ほかのプログラムの行\r\n"));
+            QFile f(doc);
+            QVERIFY(f.open(QIODevice::Append));
+            f.write(outside.mid(original.size()));
+        } else if (change == QLatin1String("same size")) {
+            struct stat st {};
+            QCOMPARE(::stat(native.constData(), &st), 0);
+            outside = cp932(QStringLiteral("別の行\r\n"));
+            QCOMPARE(outside.size(), original.size());
+            QVERIFY(writeFile(doc, outside));
+            const timespec times[2] = {st.st_atim, st.st_mtim}; // size and time as they were read
+            QCOMPARE(::utimensat(AT_FDCWD, native.constData(), times, 0), 0);
+        } else if (change == QLatin1String("remove")) {
+            QVERIFY(QFile::remove(doc));
+        } else if (change == QLatin1String("remove folder")) {
+            QVERIFY(QDir(folder).removeRecursively());
+        } else if (change == QLatin1String("chmod")) {
+            QCOMPARE(::chmod(native.constData(), 0600), 0);
+        }
+
+        if (atClose)
+            env.dialogs.expectMessage(IDYES); // the save prompt
+        if (!question.isEmpty())
+            env.dialogs.expectMessage(answer);
+        if (answer == IDNO)
+            env.dialogs.expectSave(elsewhere);
+        const bool failsForFolder = change == QLatin1String("remove folder");
+        if (failsForFolder)
+            env.dialogs.expectMessage(IDOK);
+        bool closed = false;
+        if (atClose)
+            closed = w->close();
+        else
+            w->FileSave->trigger();
+        QVERIFY(env.dialogs.allUsed());
+
+        if (!question.isEmpty()) {
+            const QString first = question == QLatin1String("changed")
+                ? QStringLiteral("ファイル %1 は、読み込んだ後にほかのプログラムによって変更されています。\n"
+                                 "上書きしますか?\n\n「はい」: ほかのプログラムの変更を捨てて上書きします。\n")
+                : QStringLiteral("ファイル %1 は、読み込んだ後に削除されたか、名前が変えられています。\n"
+                                 "この名前で保存しますか?\n\n「はい」: この名前でファイルを作り直します。\n");
+            const auto &box = env.dialogs.messages[atClose ? 1 : 0];
+            QCOMPARE(box.text, first.arg(doc) + QStringLiteral("「いいえ」: 別の名前で保存します。\n「キャンセル」: 保存しません。"));
+            QCOMPARE(box.caption, QStringLiteral("Zuvelo PGP"));
+            QCOMPARE(box.flags, unsigned(MB_YESNOCANCEL | MB_ICONEXCLAMATION));
+        } else {
+            QCOMPARE(env.dialogs.messages.size(), 0);
+        }
+        if (failsForFolder) {
+            QCOMPARE(env.dialogs.messages.last().text, createError(doc, kNoFolder));
+            QVERIFY(w->Memo->modified());
+            return;
+        }
+        const bool gone = question == QLatin1String("gone");
+        switch (question.isEmpty() ? IDYES : answer) {
+        case IDYES:
+            QCOMPARE(contentOf(doc), ours);
+            QVERIFY(!w->Memo->modified());
+            break;
+        case IDNO:
+            QCOMPARE(contentOf(elsewhere), ours);
+            QCOMPARE(contentOf(doc), outside);
+            QVERIFY(!w->Memo->modified());
+            QVERIFY(closed == atClose);
+            if (!atClose)
+                QCOMPARE(w->windowTitle(), QStringLiteral("elsewhere.txt - Zuvelo PGP"));
+            break;
+        default:
+            QCOMPARE(QFile::exists(doc), !gone);
+            if (!gone)
+                QCOMPARE(contentOf(doc), outside);
+            QVERIFY(w->Memo->modified());
+            QVERIFY(!closed);
+            break;
+        }
+        if (question.isEmpty() || answer == IDYES) {
+            // What the program wrote itself is no change: the next save asks nothing.
+            type(*w, QStringLiteral("もう一行"));
+            w->FileSave->trigger();
+            QCOMPARE(env.dialogs.messages.size(), question.isEmpty() ? 0 : 1);
+            QCOMPARE(contentOf(doc), cp932(QStringLiteral("元の行\r\n追加もう一行")));
+        }
     }
 
     // A character the document's encoding lacks is never replaced: the save stops, names it and
@@ -420,7 +559,7 @@ private slots:
         w->FileSave->trigger();
         QCOMPARE(env.dialogs.fileDialogs.last().fileName, locked);
         QCOMPARE(env.dialogs.fileDialogs.last().initialDir, base + QStringLiteral("/ro"));
-        QCOMPARE(env.dialogs.messages.last().text, createError(locked));
+        QCOMPARE(env.dialogs.messages.last().text, createError(locked, notWritable()));
         QCOMPARE(contentOf(locked), cp932(QStringLiteral("読むだけ")));
         QVERIFY(w->Memo->modified());
         QCOMPARE(w->Memo->tag(), 1);
@@ -436,7 +575,7 @@ private slots:
         env.dialogs.expectSave(inLockedFolder);
         env.dialogs.expectMessage(IDOK);
         w->FileSaveAs->trigger();
-        QCOMPARE(env.dialogs.messages.last().text, createError(inLockedFolder));
+        QCOMPARE(env.dialogs.messages.last().text, createError(inLockedFolder, notWritable()));
         QVERIFY(!QFile::exists(inLockedFolder));
         QVERIFY(w->Memo->modified());
         QCOMPARE(w->windowTitle(), QStringLiteral("locked.txt [読み取り専用] - Zuvelo PGP"));

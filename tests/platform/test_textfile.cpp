@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -17,7 +18,14 @@
 namespace {
 
 QString openError(const QString &path) { return QStringLiteral("ﾌｧｲﾙ %1 は開けません").arg(path); }
-QString createError(const QString &path) { return QStringLiteral("ﾌｧｲﾙ %1 を作成できません").arg(path); }
+QString createError(const QString &path, const QString &cause)
+{
+    return QStringLiteral("ﾌｧｲﾙ %1 を作成できません (%2)").arg(path, cause);
+}
+const QString kDiskFull = QStringLiteral("ディスクの空き容量が足りません");
+const QString kIoError = QStringLiteral("ディスクの読み書きでエラーが起きました");
+const QString kNoPermission = QStringLiteral("書き込む権限がありません");
+const QString kReadOnlyFs = QStringLiteral("読み取り専用のファイルシステムです");
 
 // The platform error text thrown by f, or "(no error)".
 QString errorOf(const std::function<void()> &f)
@@ -64,7 +72,7 @@ QStringList entries(const QString &dir)
 
 class FaultyIo : public zv::FileIo {
 public:
-    enum Fault { PartialThenNoSpace, WriteEio, SecondWriteEio, FsyncEio, RenameEio };
+    enum Fault { PartialThenNoSpace, WriteEio, SecondWriteEio, FsyncEio, RenameEio, NoUnnamedFiles };
     explicit FaultyIo(Fault fault) : m_fault(fault) {}
     bool fired() const { return m_fired; }
 
@@ -81,6 +89,11 @@ public:
     int rename(const char *from, const char *to) override
     {
         return m_fault == RenameEio ? fail(EIO) : FileIo::rename(from, to);
+    }
+    // A file system without unnamed files, as some network and FAT file systems are.
+    int openUnnamed(const char *dir, mode_t mode) override
+    {
+        return m_fault == NoUnnamedFiles ? fail(EOPNOTSUPP) : FileIo::openUnnamed(dir, mode);
     }
 
 private:
@@ -172,11 +185,16 @@ private slots:
     void symlinkTargetKept_data();
     void symlinkTargetKept();
     void hardLinksShareNewContent();
+    void staleTemporaries_data();
+    void staleTemporaries();
+    void attributesAndAclKept_data();
+    void attributesAndAclKept();
     void readOnlyFolder();
     void folderAndFileOfAnotherUser();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<QTemporaryDir> m_state; // the user's state folder, for the records of in-place rewrites
     QString path(const QString &name) const { return m_dir->filePath(name); }
 };
 
@@ -184,6 +202,9 @@ void TestTextFile::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
+    m_state = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_state->isValid());
+    qputenv("XDG_STATE_HOME", QFile::encodeName(m_state->path()));
 }
 
 void TestTextFile::readErrors_data()
@@ -215,18 +236,24 @@ void TestTextFile::readsDocument()
 void TestTextFile::saveErrors_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::newRow("missing folder") << QStringLiteral("nowhere/doc.txt");
-    QTest::newRow("a folder") << QStringLiteral("folder");
-    QTest::newRow("a pipe") << QStringLiteral("pipe");
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("missing folder") << QStringLiteral("nowhere/doc.txt") << QStringLiteral("保存先のフォルダーがありません");
+    QTest::newRow("a file as folder") << QStringLiteral("pipe/doc.txt") << QStringLiteral("保存先のフォルダーがありません");
+    QTest::newRow("a folder") << QStringLiteral("folder") << QStringLiteral("同じ名前のフォルダーがあります");
+    QTest::newRow("a pipe") << QStringLiteral("pipe") << QStringLiteral("通常のファイルではありません");
+    QTest::newRow("a link cycle") << QStringLiteral("loop") << QStringLiteral("シンボリックリンクが循環しています");
 }
 
 void TestTextFile::saveErrors()
 {
     QFETCH(QString, name);
+    QFETCH(QString, cause);
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("folder")));
     QCOMPARE(::mkfifo(QFile::encodeName(path(QStringLiteral("pipe"))).constData(), 0600), 0);
-    QCOMPARE(errorOf([&] { zv::saveDocumentFile(path(name), "text"); }), createError(path(name)));
-    QCOMPARE(entries(m_dir->path()), QStringList({QStringLiteral("folder"), QStringLiteral("pipe")}));
+    QCOMPARE(::symlink("loop", QFile::encodeName(path(QStringLiteral("loop"))).constData()), 0);
+    QCOMPARE(errorOf([&] { zv::saveDocumentFile(path(name), "text"); }), createError(path(name), cause));
+    QCOMPARE(entries(m_dir->path()),
+             QStringList({QStringLiteral("folder"), QStringLiteral("loop"), QStringLiteral("pipe")}));
 }
 
 void TestTextFile::saveReplacesAtomically_data()
@@ -281,21 +308,23 @@ void TestTextFile::faultsLeaveOldFile_data()
 {
     QTest::addColumn<int>("fault");
     QTest::addColumn<bool>("hardLinked");
-    QTest::newRow("partial write, then disk full") << int(FaultyIo::PartialThenNoSpace) << false;
-    QTest::newRow("EIO on write") << int(FaultyIo::WriteEio) << false;
-    QTest::newRow("fsync fails") << int(FaultyIo::FsyncEio) << false;
-    QTest::newRow("rename fails") << int(FaultyIo::RenameEio) << false;
+    QTest::addColumn<QString>("cause");
+    QTest::newRow("partial write, then disk full") << int(FaultyIo::PartialThenNoSpace) << false << kDiskFull;
+    QTest::newRow("EIO on write") << int(FaultyIo::WriteEio) << false << kIoError;
+    QTest::newRow("fsync fails") << int(FaultyIo::FsyncEio) << false << kIoError;
+    QTest::newRow("rename fails") << int(FaultyIo::RenameEio) << false << kIoError;
     // Hard-linked files are rewritten in place: the growth is written first, then the old part.
-    QTest::newRow("in place: partial write, then disk full") << int(FaultyIo::PartialThenNoSpace) << true;
-    QTest::newRow("in place: EIO on the growth") << int(FaultyIo::WriteEio) << true;
-    QTest::newRow("in place: EIO on the old part") << int(FaultyIo::SecondWriteEio) << true;
-    QTest::newRow("in place: fsync fails") << int(FaultyIo::FsyncEio) << true;
+    QTest::newRow("in place: partial write, then disk full") << int(FaultyIo::PartialThenNoSpace) << true << kDiskFull;
+    QTest::newRow("in place: EIO on the growth") << int(FaultyIo::WriteEio) << true << kIoError;
+    QTest::newRow("in place: EIO on the old part") << int(FaultyIo::SecondWriteEio) << true << kIoError;
+    QTest::newRow("in place: fsync fails") << int(FaultyIo::FsyncEio) << true << kIoError;
 }
 
 void TestTextFile::faultsLeaveOldFile()
 {
     QFETCH(int, fault);
     QFETCH(bool, hardLinked);
+    QFETCH(QString, cause);
     const QString doc = path(QStringLiteral("doc.txt"));
     const QByteArray old("old content\r\nsecond line\r\n");
     writeFile(doc, old);
@@ -310,12 +339,13 @@ void TestTextFile::faultsLeaveOldFile()
     FaultyIo io(static_cast<FaultyIo::Fault>(fault));
     {
         const FileIoScope scope(&io);
-        QCOMPARE(errorOf([&] { zv::saveDocumentFile(doc, replacement); }), createError(doc));
+        QCOMPARE(errorOf([&] { zv::saveDocumentFile(doc, replacement); }), createError(doc, cause));
     }
     QVERIFY(io.fired());
     QCOMPARE(contentOf(doc), old);
     QCOMPARE(statOf(doc).st_ino, inode);
     QCOMPARE(entries(m_dir->path()), expected);
+    QCOMPARE(entries(zv::unfinishedWritesFolder()), QStringList()); // an undone rewrite keeps no record
 
     zv::saveDocumentFile(doc, replacement); // without the fault the same save goes through
     QCOMPARE(contentOf(doc), replacement);
@@ -376,6 +406,121 @@ void TestTextFile::hardLinksShareNewContent()
     QCOMPARE(entries(m_dir->path()), QStringList({QStringLiteral("doc.txt"), QStringLiteral("other.txt")}));
 }
 
+// A save killed after its temporary file got a name leaves that file; the next save to the folder removes
+// it once no writer holds it locked, and never touches another user's files.
+void TestTextFile::staleTemporaries_data()
+{
+    QTest::addColumn<QString>("whose");
+    QTest::addColumn<bool>("unnamed"); // the saving writer's own temporary file
+    QTest::addColumn<bool>("removed");
+    for (const bool unnamed : {true, false}) {
+        const char *how = unnamed ? "unnamed" : "named";
+        QTest::addRow("a dead writer's, %s", how) << QStringLiteral("dead") << unnamed << true;
+        QTest::addRow("a running save's, %s", how) << QStringLiteral("running") << unnamed << false;
+        QTest::addRow("another user's, %s", how) << QStringLiteral("other") << unnamed << false;
+    }
+}
+
+void TestTextFile::staleTemporaries()
+{
+    QFETCH(QString, whose);
+    QFETCH(bool, unnamed);
+    QFETCH(bool, removed);
+    if (whose == QLatin1String("other") && ::geteuid() != 0)
+        QSKIP("only the superuser can make a file of another user");
+    const QString doc = path(QStringLiteral("doc.txt"));
+    const QString stale = path(QStringLiteral(".zvsave-left.tmp"));
+    writeFile(doc, "old");
+    writeFile(stale, "a whole copy of an older text");
+    if (whose == QLatin1String("other"))
+        QCOMPARE(::chown(QFile::encodeName(stale).constData(), 65534, 65534), 0);
+    QFile held(stale); // a save still running holds its file locked
+    if (whose == QLatin1String("running")) {
+        QVERIFY(held.open(QIODevice::ReadOnly));
+        QCOMPARE(::flock(held.handle(), LOCK_EX), 0);
+    }
+    const ino_t inode = statOf(doc).st_ino;
+
+    FaultyIo io(unnamed ? FaultyIo::RenameEio : FaultyIo::NoUnnamedFiles);
+    {
+        const FileIoScope scope(unnamed ? nullptr : &io);
+        zv::saveDocumentFile(doc, "new");
+    }
+    QCOMPARE(contentOf(doc), QByteArray("new"));
+    QVERIFY(statOf(doc).st_ino != inode);
+    QStringList expected{QStringLiteral(".zvsave-left.tmp"), QStringLiteral("doc.txt")};
+    if (removed)
+        expected.removeFirst();
+    QCOMPARE(entries(m_dir->path()), expected);
+}
+
+// Extended attributes and ACLs are the new file's too; a folder's default ACL, which a new file would
+// inherit, does not widen what the old file allowed; with an ACL the group bits stay its mask.
+void TestTextFile::attributesAndAclKept_data()
+{
+    QTest::addColumn<QStringList>("onFile");   // setfacl or setfattr arguments for the file
+    QTest::addColumn<QStringList>("onFolder"); // setfacl arguments for the folder
+    QTest::addColumn<uint>("mode");
+    QTest::newRow("user attribute") << QStringList{QStringLiteral("setfattr"), QStringLiteral("-n"), QStringLiteral("user.note"),
+                                                   QStringLiteral("-v"), QStringLiteral("memo")}
+                                    << QStringList() << 0640u;
+    QTest::newRow("ACL with a mask") << QStringList{QStringLiteral("setfacl"), QStringLiteral("-m"),
+                                                    QStringLiteral("u:65534:rw-,g::r--,m::rw-")}
+                                     << QStringList() << 0660u;
+    QTest::newRow("ACL with a narrow mask") << QStringList{QStringLiteral("setfacl"), QStringLiteral("-m"),
+                                                           QStringLiteral("u:65534:rwx,g::rw-,m::r--")}
+                                            << QStringList() << 0640u;
+    QTest::newRow("folder's default ACL") << QStringList()
+                                          << QStringList{QStringLiteral("-d"), QStringLiteral("-m"),
+                                                         QStringLiteral("u:65534:rwx,g::rwx,o::rwx")}
+                                          << 0600u;
+}
+
+void TestTextFile::attributesAndAclKept()
+{
+    QFETCH(QStringList, onFile);
+    QFETCH(QStringList, onFolder);
+    QFETCH(uint, mode);
+    const QString getfacl = QStandardPaths::findExecutable(QStringLiteral("getfacl"));
+    const QString getfattr = QStandardPaths::findExecutable(QStringLiteral("getfattr"));
+    if (getfacl.isEmpty() || getfattr.isEmpty())
+        QSKIP("the acl and attr tools are not installed (scripts/install-deps.sh installs them)");
+    auto run = [](const QString &program, const QStringList &args) {
+        QProcess p;
+        p.start(program, args);
+        p.waitForFinished(20000);
+        return p.exitCode() == 0 ? p.readAllStandardOutput() : QByteArray("(failed) ") + p.readAllStandardError();
+    };
+    const QString folder = path(QStringLiteral("shared"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString doc = folder + QStringLiteral("/doc.txt");
+    writeFile(doc, "old");
+    QCOMPARE(::chmod(QFile::encodeName(doc).constData(), 0600), 0);
+    if (!onFile.isEmpty()) {
+        const QByteArray out = run(onFile.first(), onFile.mid(1) << doc);
+        if (out.startsWith("(failed)"))
+            QSKIP(qPrintable(QStringLiteral("this file system takes no ACL or attribute: ") + QString::fromUtf8(out)));
+    }
+    if (onFile.isEmpty() || onFile.first() != QLatin1String("setfacl"))
+        QCOMPARE(::chmod(QFile::encodeName(doc).constData(), mode), 0);
+    if (!onFolder.isEmpty())
+        QCOMPARE(run(QStringLiteral("setfacl"), onFolder << folder).left(8), QByteArray());
+    const QStringList aclArgs{QStringLiteral("--absolute-names"), doc};
+    const QStringList attrArgs{QStringLiteral("--absolute-names"), QStringLiteral("-d"), QStringLiteral("-m"), QStringLiteral("-"), doc};
+    const QByteArray acl = run(getfacl, aclArgs);
+    const QByteArray attributes = run(getfattr, attrArgs);
+    const ino_t inode = statOf(doc).st_ino;
+
+    zv::saveDocumentFile(doc, "new");
+
+    QCOMPARE(contentOf(doc), QByteArray("new"));
+    QVERIFY(statOf(doc).st_ino != inode); // a new file, given all of the old one
+    QCOMPARE(run(getfacl, aclArgs), acl);
+    QCOMPARE(run(getfattr, attrArgs), attributes);
+    QCOMPARE(uint(statOf(doc).st_mode & 07777), mode);
+    QCOMPARE(entries(folder), QStringList{QStringLiteral("doc.txt")});
+}
+
 // A folder the program may not write: a writable file in it is rewritten in place, a read-only one is
 // refused with the error. The superuser may write any folder, so the folder is made a read-only mount in
 // a private mount namespace (util-linux unshare -rm); without one the test is skipped.
@@ -385,14 +530,14 @@ void TestTextFile::readOnlyFolder()
     if (unshare.isEmpty())
         QSKIP("unshare (util-linux) is not installed");
     QDir base(m_dir->path());
-    QVERIFY(base.mkdir(QStringLiteral("ro")) && base.mkdir(QStringLiteral("rw")) && base.mkdir(QStringLiteral("cache")));
+    QVERIFY(base.mkdir(QStringLiteral("ro")) && base.mkdir(QStringLiteral("rw")) && base.mkdir(QStringLiteral("state")));
     writeFile(path(QStringLiteral("ro/writable.txt")), "mount point");
     writeFile(path(QStringLiteral("rw/writable.txt")), "old writable");
     writeFile(path(QStringLiteral("ro/locked.txt")), "old locked");
 
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), path(QStringLiteral("cache")));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("state")));
     child.setProcessEnvironment(env);
     child.start(unshare, {QStringLiteral("-rm"), QCoreApplication::applicationFilePath(),
                           QStringLiteral("--read-only-folder-child"), m_dir->path()});
@@ -404,12 +549,14 @@ void TestTextFile::readOnlyFolder()
 
     const QString roPath = path(QStringLiteral("ro"));
     QCOMPARE(out, QStringLiteral("ready\nwritable.txt: (no error)\nlocked.txt: %1\n")
-                      .arg(createError(roPath + QStringLiteral("/locked.txt"))));
+                      .arg(createError(roPath + QStringLiteral("/locked.txt"), kReadOnlyFs)));
     QCOMPARE(contentOf(path(QStringLiteral("rw/writable.txt"))), QByteArray("new content\r\n"));
     QCOMPARE(contentOf(path(QStringLiteral("ro/locked.txt"))), QByteArray("old locked"));
     QCOMPARE(entries(path(QStringLiteral("ro"))), QStringList({QStringLiteral("locked.txt"), QStringLiteral("writable.txt")}));
     QCOMPARE(entries(path(QStringLiteral("rw"))), QStringList{QStringLiteral("writable.txt")});
-    QCOMPARE(entries(path(QStringLiteral("cache/zuvelo-pgp"))), QStringList()); // the backup is gone
+    // The in-place rewrite's record was made and is gone.
+    QVERIFY(QFileInfo(path(QStringLiteral("state/zuvelo-pgp/unfinished"))).isDir());
+    QCOMPARE(entries(path(QStringLiteral("state/zuvelo-pgp/unfinished"))), QStringList());
 }
 
 // Permission bits, as an ordinary user sees them: a writable file in a folder the user may not write is
@@ -420,7 +567,7 @@ void TestTextFile::folderAndFileOfAnotherUser()
     const uid_t user = root ? 65534 : ::geteuid();
     const gid_t group = root ? 65534 : ::getegid();
     QDir base(m_dir->path());
-    QVERIFY(base.mkdir(QStringLiteral("locked")) && base.mkdir(QStringLiteral("cache")));
+    QVERIFY(base.mkdir(QStringLiteral("locked")) && base.mkdir(QStringLiteral("state")));
     const QString writable = path(QStringLiteral("locked/writable.txt"));
     const QString readOnly = path(QStringLiteral("locked/readonly.txt"));
     writeFile(writable, "old writable, longer than the new content");
@@ -428,7 +575,7 @@ void TestTextFile::folderAndFileOfAnotherUser()
     const ino_t inode = statOf(writable).st_ino;
     for (const auto &[name, mode] : {std::pair{writable, 0666}, std::pair{readOnly, 0444},
                                      std::pair{path(QStringLiteral("locked")), 0555},
-                                     std::pair{path(QStringLiteral("cache")), 0700}, std::pair{m_dir->path(), 0755}}) {
+                                     std::pair{path(QStringLiteral("state")), 0700}, std::pair{m_dir->path(), 0755}}) {
         const QByteArray native = QFile::encodeName(name);
         QCOMPARE(::chown(native.constData(), user, group), 0);
         QCOMPARE(::chmod(native.constData(), mode_t(mode)), 0);
@@ -436,7 +583,7 @@ void TestTextFile::folderAndFileOfAnotherUser()
 
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), path(QStringLiteral("cache")));
+    env.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("state")));
     child.setProcessEnvironment(env);
     if (root) {
         child.setChildProcessModifier([] {
@@ -449,13 +596,15 @@ void TestTextFile::folderAndFileOfAnotherUser()
     if (child.exitCode() == 99 || child.exitStatus() != QProcess::NormalExit)
         QSKIP("cannot run the saves as another user");
     QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
-             QStringLiteral("writable.txt: (no error)\nreadonly.txt: %1\n").arg(createError(readOnly)));
+             QStringLiteral("writable.txt: (no error)\nreadonly.txt: %1\n").arg(createError(readOnly, kNoPermission)));
     QCOMPARE(contentOf(writable), QByteArray("new content\r\n"));
     QCOMPARE(statOf(writable).st_ino, inode);
     QCOMPARE(uint(statOf(writable).st_mode & 07777), 0666u);
     QCOMPARE(contentOf(readOnly), QByteArray("old read-only"));
     QCOMPARE(entries(path(QStringLiteral("locked"))), QStringList({QStringLiteral("readonly.txt"), QStringLiteral("writable.txt")}));
-    QCOMPARE(entries(path(QStringLiteral("cache/zuvelo-pgp"))), QStringList()); // the backup is gone
+    // The in-place rewrite's record was made and is gone.
+    QVERIFY(QFileInfo(path(QStringLiteral("state/zuvelo-pgp/unfinished"))).isDir());
+    QCOMPARE(entries(path(QStringLiteral("state/zuvelo-pgp/unfinished"))), QStringList());
     QCOMPARE(::chmod(QFile::encodeName(path(QStringLiteral("locked"))).constData(), 0755), 0); // for the cleanup
 }
 

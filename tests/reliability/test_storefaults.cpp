@@ -22,6 +22,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -206,6 +207,25 @@ private:
     QTemporaryDir m_dir;
     QString config() const { return m_dir.path() + QStringLiteral("/config"); }
     QString folder() const { return config() + QLatin1Char('/') + kFolder; }
+    QString dotfiles() const { return m_dir.path() + QStringLiteral("/dotfiles"); }
+    QString state() const { return m_dir.path() + QStringLiteral("/state"); }
+    QString unfinished() const { return state() + QStringLiteral("/zuvelo-pgp/unfinished"); }
+
+    // Makes the settings file a link (symbolic or hard) to a file in dotfiles/, as a dotfiles set-up does.
+    QString linkSettingsFile(bool hardLink)
+    {
+        const QString real = dotfiles() + QStringLiteral("/registry.reg");
+        if (!QDir().mkpath(folder()) || !QDir().mkpath(dotfiles()))
+            return {};
+        QFile f(real);
+        if (!f.open(QIODevice::WriteOnly) || f.write("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Velmorin\\Zuvelo]\n") <= 0)
+            return {};
+        f.close();
+        const QByteArray from = QFile::encodeName(real), to = QFile::encodeName(SettingsStore::filePath());
+        if ((hardLink ? ::link(from.constData(), to.constData()) : ::symlink(from.constData(), to.constData())) != 0)
+            return {};
+        return real;
+    }
 
     // Skips when this machine gives no private mount namespaces (a container without user namespaces).
     void requireNamespaces()
@@ -224,8 +244,11 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         QDir(config()).removeRecursively();
+        QDir(dotfiles()).removeRecursively();
+        QDir(state()).removeRecursively();
         QVERIFY(QDir().mkpath(config()));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config()));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state()));
         SettingsStore::takeNotices();
     }
 
@@ -365,10 +388,55 @@ private slots:
         }
     }
 
+    // A settings file that is a symbolic link is written through the link; one with a second hard link is
+    // rewritten in place. Either way the link stays and the file it leads to holds the new value.
+    void linkedSettingsFile_data()
+    {
+        QTest::addColumn<bool>("hardLink");
+        QTest::newRow("symbolic link") << false;
+        QTest::newRow("hard link") << true;
+    }
+    void linkedSettingsFile()
+    {
+        QFETCH(bool, hardLink);
+        const QString real = linkSettingsFile(hardLink);
+        QVERIFY(!real.isEmpty());
+        const QByteArray path = QFile::encodeName(SettingsStore::filePath());
+        char target[4096];
+        const ssize_t n = ::readlink(path.constData(), target, sizeof target);
+
+        SettingsStore().writeString(kOtherData, QStringLiteral("FindText"), QStringLiteral("リンク先"));
+
+        struct stat link {}, file {};
+        QCOMPARE(::lstat(path.constData(), &link), 0);
+        QCOMPARE(::stat(QFile::encodeName(real).constData(), &file), 0);
+        if (hardLink) {
+            QCOMPARE(link.st_ino, file.st_ino);
+            QCOMPARE(file.st_nlink, nlink_t(2));
+        } else {
+            QVERIFY(S_ISLNK(link.st_mode));
+            QCOMPARE(::readlink(path.constData(), target, sizeof target), n);
+        }
+        QVERIFY(readAll(real).contains("リンク先"));
+        QCOMPARE(SettingsStore().readString(kOtherData, QStringLiteral("FindText"), QString()), QStringLiteral("リンク先"));
+        QCOMPARE(entries(folder()), (QStringList{QStringLiteral("registry.reg"), QStringLiteral("registry.reg.lock")}));
+        QCOMPARE(entries(dotfiles()), QStringList{QStringLiteral("registry.reg")});
+        QCOMPARE(entries(unfinished()), QStringList());
+    }
+
+    void killedWriterNeverTearsTheFile_data()
+    {
+        QTest::addColumn<bool>("hardLinked"); // rewritten in place: the next reading finishes a killed write
+        QTest::newRow("plain file") << false;
+        QTest::newRow("hard-linked file") << true;
+    }
     void killedWriterNeverTearsTheFile()
     {
         // A copy killed at any moment of a write leaves the file as it was before or after that write,
         // and never its lock held.
+        QFETCH(bool, hardLinked);
+        if (hardLinked)
+            QVERIFY(!linkSettingsFile(true).isEmpty());
         QRandomGenerator gen(7);
         for (int round = 0; round < 12; ++round) {
             QProcess p;
@@ -396,6 +464,9 @@ private slots:
         // A killed write may leave its temporary file; the next write, under the lock, removes it.
         const QStringList left = entries(folder()).filter(QStringLiteral(".tmp"));
         QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char(' '))));
+        QVERIFY2(entries(unfinished()).isEmpty(), qPrintable(entries(unfinished()).join(u' ')));
+        if (hardLinked)
+            QCOMPARE(readAll(dotfiles() + QStringLiteral("/registry.reg")), readAll(SettingsStore::filePath()));
     }
 };
 
