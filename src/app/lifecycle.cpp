@@ -3,6 +3,7 @@
 #include "frmMain.h"
 #include "pgp/pgplibrary.h"
 #include "platform/application.h"
+#include "platform/filenames.h"
 #include "platform/finddialog.h"
 #include "platform/helpviewer.h"
 #include "platform/settingsstore.h"
@@ -253,9 +254,10 @@ void TfrmMain::dragEnterEvent(QDragEnterEvent *e)
 void TfrmMain::dropEvent(QDropEvent *e)
 {
     QStringList files;
+    // The names byte for byte: a dropped Shift-JIS name must open and save back under its own bytes.
     for (const QUrl &url : e->mimeData()->urls())
         if (url.isLocalFile())
-            files << url.toLocalFile();
+            files << fileNameFromUrl(url);
     if (files.isEmpty())
         return;
     e->acceptProposedAction();

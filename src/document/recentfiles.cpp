@@ -1,9 +1,9 @@
 // The four most recent files at the end of the File menu. The menu items themselves hold the list.
 
 #include "app/frmMain.h"
+#include "platform/filenames.h"
 
 #include <QAction>
-#include <QFileInfo>
 
 QString TfrmMain::recent(int n) const { return mnuFileRe[size_t(n - 1)]->data().toString(); }
 
@@ -11,8 +11,9 @@ void TfrmMain::setRecent(int n, const QString &name)
 {
     QAction *item = mnuFileRe[size_t(n - 1)];
     item->setData(name);
-    // The caption is the plain name: an ampersand in it is shown, not taken as an accelerator.
-    QString caption = name;
+    // The caption is the plain name: an ampersand in it is shown, not taken as an accelerator. A name that
+    // is not UTF-8 is shown as the user reads it; the item keeps its bytes.
+    QString caption = zv::displayFileName(name);
     caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
     item->setText(caption);
 }
@@ -64,7 +65,7 @@ void TfrmMain::FileMenuClick()
     // Drop entries that name no existing file, from the bottom up.
     for (int n = 4; n >= 1; --n) {
         const QString name = recent(n);
-        if (name.isEmpty() || !QFileInfo(name).isFile()) {
+        if (name.isEmpty() || !zv::isExistingFile(name)) {
             for (int i = n; i < 4; ++i)
                 setRecent(i, recent(i + 1));
             setRecent(4, QString());
