@@ -112,10 +112,11 @@ public:
             take(typed); // a file is taken as it is; a folder is entered
             return;
         }
+        // A name that is not UTF-8 (the document's own name, pre-filled, or one the dialog decoded with
+        // replacement characters): the dialog cannot see that it exists, so its question before replacing
+        // it is asked here.
         const QString onDisk = recoverDecodedFileName(info.absoluteFilePath());
-        if (onDisk != info.absoluteFilePath() && isExistingFile(onDisk)) {
-            // A listed name that is not UTF-8: the dialog cannot see that it exists, so its question
-            // before replacing it is asked here.
+        if (hasForeignBytes(onDisk) && isExistingFile(onDisk)) {
             if (acceptMode() == AcceptSave && !testOption(DontConfirmOverwrite)) {
                 const auto answer = QMessageBox::warning(
                     this, windowTitle(),

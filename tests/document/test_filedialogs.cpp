@@ -4,6 +4,7 @@
 
 #include "docfixture.h"
 #include "testenv.h"
+#include "platform/filenames.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTimer>
 #include <deque>
 
@@ -279,6 +281,44 @@ private slots:
         QVERIFY(!(save ? Dialogs::instance().saveFile(w.get(), spec) : Dialogs::instance().openFile(w.get(), spec)));
         QVERIFY(script.done());
         QCOMPARE(shown, descriptions);
+    }
+
+    // Save As of a document with a Shift-JIS name: the dialog opens pre-filled with it, asks before
+    // replacing it, and gives back the file's own bytes.
+    void foreignNamePrefilled()
+    {
+        TestEnv env;
+        const QString dir = makeFiles(env);
+        const QByteArray onDisk = QFile::encodeName(dir) + "/\x95\x5C.txt";
+        QVERIFY(writeRawFile(onDisk, "sjis"));
+        const auto cleanUp = qScopeGuard([&] { ::unlink(onDisk.constData()); });
+        auto w = env.makeWindow();
+        RealFileDialogs dialogs;
+        FileDialogSpec spec = w->SaveDialog;
+        spec.initialDir = dir;
+        spec.fileName = fileNameFromNative(onDisk);
+
+        ModalScript script;
+        bool asked = false;
+        for (const bool replace : {false, true}) {
+            script.then(ModalScript::Kind::FileDialog, [&](QWidget *d) {
+                script.then(ModalScript::Kind::MessageBox, [&](QWidget *box) {
+                    asked = true;
+                    static_cast<QMessageBox *>(box)->button(replace ? QMessageBox::Yes : QMessageBox::No)->click();
+                });
+                pressEnter(d);
+                if (!replace) {
+                    QVERIFY(asked);
+                    QVERIFY(d->isVisible()); // "No" leaves the dialog open
+                }
+            });
+            asked = false;
+            const bool confirmed = Dialogs::instance().saveFile(w.get(), spec);
+            QVERIFY(script.done());
+            QVERIFY(asked);
+            QCOMPARE(confirmed, replace);
+        }
+        QCOMPARE(nativeFileName(spec.fileName), onDisk);
     }
 
     // Through the commands: a file without a dot opens, and Save As with "all files" writes the name typed.
