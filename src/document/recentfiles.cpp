@@ -1,6 +1,7 @@
 // The four most recent files at the end of the File menu. The menu items themselves hold the list.
 
 #include "app/frmMain.h"
+#include "platform/application.h"
 #include "platform/filenames.h"
 
 #include <QAction>
@@ -84,13 +85,17 @@ void TfrmMain::FileMenuClick()
 
 namespace {
 // The recent-file commands: the entry is opened by name and then stands at the top, also after "not
-// found" or a save prompt that stopped the opening; an error of the opening (a failed read) skips the move.
+// found" or a save prompt that stopped the opening; an error of the opening (a failed read, or a failed
+// save after Yes at the prompt, which is reported there and stops the opening) skips the move.
 // A Save As answered at the save prompt may have pushed the list down meanwhile: then the chosen name
 // is put on top by name, so that the entry moved is always the one that was chosen.
 void openRecent(TfrmMain &w, int n)
 {
     const QString name = w.recent(n);
-    w.FileOpenByName(name);
+    auto *app = zv::Application::instance();
+    const int reports = app ? app->errorReports() : 0;
+    if (!w.FileOpenByName(name) && app && app->errorReports() != reports)
+        return;
     if (w.recent(n) == name) {
         if (n > 1)
             w.MoveRecentToTop(n);
