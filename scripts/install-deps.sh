@@ -14,6 +14,8 @@ packages=(
   fonts-noto-cjk
   # tests, screenshots and the Debian package
   xvfb xauth xdotool imagemagick
+  # a window manager for the tests of window placement under Xvfb
+  openbox
   util-linux poppler-utils
   # saving tests: ACLs and extended attributes (setfacl, getfacl, setfattr), users made by the tests
   acl attr passwd

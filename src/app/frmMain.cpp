@@ -143,6 +143,8 @@ void TfrmMain::buildLayout()
         OpenDialog.filters << u(f);
         SaveDialog.filters << u(f);
     }
+    // Linux has many text files without an extension (README, Makefile): the open dialog can list them too.
+    OpenDialog.filters << u("すべてのﾌｧｲﾙ (*)|*");
     SaveDialog.filters << u("すべてのﾌｧｲﾙ (*.*)|*.*");
 }
 

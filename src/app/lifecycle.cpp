@@ -3,9 +3,11 @@
 #include "frmMain.h"
 #include "pgp/pgplibrary.h"
 #include "platform/application.h"
+#include "platform/filenames.h"
 #include "platform/finddialog.h"
 #include "platform/helpviewer.h"
 #include "platform/settingsstore.h"
+#include "platform/windowplace.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -46,7 +48,9 @@ void TfrmMain::FormCreate()
     const int top = store.readInteger(kFormData, QStringLiteral("Top"), 0);
     const int height = store.readInteger(kFormData, QStringLiteral("Height"), 480);
     const int width = store.readInteger(kFormData, QStringLiteral("Width"), 640);
-    move(left, top);
+    // The stored size is kept; a position that would leave the title bar on no screen (a monitor since
+    // unplugged, a hand-edited store) brings the window onto the nearest screen instead.
+    move(reachableWindowPosition(QRect(left, top, std::max(width, 1), std::max(height, 1)), screenAreas()));
     resize(width, height);
 
     // 6. Where the find dialog will stand.
@@ -253,9 +257,10 @@ void TfrmMain::dragEnterEvent(QDragEnterEvent *e)
 void TfrmMain::dropEvent(QDropEvent *e)
 {
     QStringList files;
+    // The names byte for byte: a dropped Shift-JIS name must open and save back under its own bytes.
     for (const QUrl &url : e->mimeData()->urls())
         if (url.isLocalFile())
-            files << url.toLocalFile();
+            files << fileNameFromUrl(url);
     if (files.isEmpty())
         return;
     e->acceptProposedAction();

@@ -1,5 +1,6 @@
 // The entry point: the application object, its title and help file, the main window, the message loop.
 
+#include "app/commandline.h"
 #include "app/frmMain.h"
 #include "platform/application.h"
 
@@ -35,7 +36,10 @@ class BenchExitAfterPaint : public QObject {
 
 int main(int argc, char *argv[])
 {
-    QApplication qapp(argc, argv);
+    // A single argument is the file to open, and Qt is not shown it; otherwise Qt takes its options out.
+    zv::CommandLine commandLine(argc, argv);
+    QApplication qapp(commandLine.qtArgc(), argv);
+    const QStringList args = commandLine.arguments();
     QApplication::setApplicationName(QStringLiteral("zuvelo-pgp"));
     QApplication::setOrganizationName(QStringLiteral("Velmorin"));
     QGuiApplication::setDesktopFileName(QStringLiteral("jp.velmorin.ZuveloPGP"));
@@ -51,8 +55,6 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariable("ZV_BENCH_EXIT_AFTER_PAINT") == QLatin1String("1"))
         qapp.installEventFilter(&benchHook);
 
-    QStringList args = QApplication::arguments();
-    args.removeFirst();
     zv::runGuarded([&] {
         TfrmMain window(args);
         // A start-up that ended early still leaves the window open.

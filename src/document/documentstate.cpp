@@ -17,7 +17,8 @@ const QString kReadOnly = QStringLiteral(" [読み取り専用]");
 
 QString TfrmMain::TitleName(const QString &fileName)
 {
-    return fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
+    // A name that is not UTF-8 (Shift-JIS from a Windows archive) is shown decoded as Shift-JIS.
+    return zv::displayFileName(fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1));
 }
 
 void TfrmMain::SetFileTitle(const QString &fileName)

@@ -7,10 +7,10 @@
 #include "editor/datetimeformat.h"
 #include "platform/application.h"
 #include "platform/dialogs.h"
+#include "platform/filenames.h"
 #include "platform/textfile.h"
 
 #include <QDateTime>
-#include <QFileInfo>
 
 using namespace zv;
 
@@ -68,7 +68,7 @@ void TfrmMain::FileOpenClick()
 
 bool TfrmMain::FileOpenByName(const QString &fileName)
 {
-    if (!QFileInfo(fileName).isFile()) {
+    if (!isExistingFile(fileName)) {
         Application::instance()->messageBox(QStringLiteral("ファイルが見つかりませんでした。"),
                                             QStringLiteral("Zuvelo PGP"), MB_OK | MB_ICONEXCLAMATION);
         return false;
@@ -77,7 +77,7 @@ bool TfrmMain::FileOpenByName(const QString &fileName)
     if (AskSaveChanges(false) == SaveAnswer::Stop)
         return false;
     // The file may have been removed while the prompt was open.
-    if (!QFileInfo(fileName).isFile())
+    if (!isExistingFile(fileName))
         return false;
 
     ReadDocumentFile(fileName);

@@ -1,9 +1,10 @@
 // The four most recent files at the end of the File menu. The menu items themselves hold the list.
 
 #include "app/frmMain.h"
+#include "platform/application.h"
+#include "platform/filenames.h"
 
 #include <QAction>
-#include <QFileInfo>
 
 QString TfrmMain::recent(int n) const { return mnuFileRe[size_t(n - 1)]->data().toString(); }
 
@@ -11,8 +12,9 @@ void TfrmMain::setRecent(int n, const QString &name)
 {
     QAction *item = mnuFileRe[size_t(n - 1)];
     item->setData(name);
-    // The caption is the plain name: an ampersand in it is shown, not taken as an accelerator.
-    QString caption = name;
+    // The caption is the plain name: an ampersand in it is shown, not taken as an accelerator. A name that
+    // is not UTF-8 is shown as the user reads it; the item keeps its bytes.
+    QString caption = zv::displayFileName(name);
     caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
     item->setText(caption);
 }
@@ -64,7 +66,7 @@ void TfrmMain::FileMenuClick()
     // Drop entries that name no existing file, from the bottom up.
     for (int n = 4; n >= 1; --n) {
         const QString name = recent(n);
-        if (name.isEmpty() || !QFileInfo(name).isFile()) {
+        if (name.isEmpty() || !zv::isExistingFile(name)) {
             for (int i = n; i < 4; ++i)
                 setRecent(i, recent(i + 1));
             setRecent(4, QString());
@@ -83,13 +85,17 @@ void TfrmMain::FileMenuClick()
 
 namespace {
 // The recent-file commands: the entry is opened by name and then stands at the top, also after "not
-// found" or a save prompt that stopped the opening; an error of the opening (a failed read) skips the move.
+// found" or a save prompt that stopped the opening; an error of the opening (a failed read, or a failed
+// save after Yes at the prompt, which is reported there and stops the opening) skips the move.
 // A Save As answered at the save prompt may have pushed the list down meanwhile: then the chosen name
 // is put on top by name, so that the entry moved is always the one that was chosen.
 void openRecent(TfrmMain &w, int n)
 {
     const QString name = w.recent(n);
-    w.FileOpenByName(name);
+    auto *app = zv::Application::instance();
+    const int reports = app ? app->errorReports() : 0;
+    if (!w.FileOpenByName(name) && app && app->errorReports() != reports)
+        return;
     if (w.recent(n) == name) {
         if (n > 1)
             w.MoveRecentToTop(n);

@@ -44,13 +44,15 @@ int Application::messageBox(const QString &text, const QString &caption, unsigne
 
 QString Application::reportText(const QString &text)
 {
-    if (!text.isEmpty() && text.back() > QLatin1Char('.'))
+    // A text that already ends with a Japanese full stop is a finished sentence.
+    if (!text.isEmpty() && text.back() > QLatin1Char('.') && text.back() != QChar(0x3002))
         return text + QLatin1Char('.');
     return text;
 }
 
 void Application::showException(const QString &text)
 {
+    ++m_errorReports;
     messageBox(reportText(text), m_title, MB_OK | MB_ICONERROR);
 }
 

@@ -34,10 +34,14 @@ public:
 
     // A message box owned by the main window; flags and results as in dialogs.h.
     int messageBox(const QString &text, const QString &caption, unsigned flags);
-    // The standard error report: the text (with "." appended when its last character sorts after "."),
+    // The standard error report: the text (with "." appended when its last character sorts after "." and
+    // is not the Japanese full stop "。"),
     // an OK button, the error icon and the application title as caption.
     void showException(const QString &text);
     static QString reportText(const QString &text);
+    // How many standard error reports have been shown: a command that calls others can tell whether one of
+    // them ended in an error that was reported on the spot.
+    int errorReports() const { return m_errorReports; }
 
     // Runs the idle handlers now (tests call this instead of waiting for the event loop).
     void runIdle();
@@ -53,6 +57,7 @@ private:
     QString m_hint;
     QPointer<QWidget> m_mainWindow;
     bool m_inIdle = false;
+    int m_errorReports = 0;
 };
 
 // Loads Qt's own Japanese texts (message-box buttons, common dialogs) whatever the user's locale.

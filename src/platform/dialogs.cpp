@@ -1,7 +1,14 @@
 #include "dialogs.h"
 #include "colors.h"
+#include "filenames.h"
 
 #include <QColorDialog>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QLineEdit>
+#include <QListView>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -25,36 +32,141 @@ DesktopDialogs g_desktop;
 Dialogs *g_current = &g_desktop;
 
 // "description|*.a;*.b" -> a Qt name filter that shows the description as it is and matches the patterns.
+// "*.*" means every file, also one without a dot in its name, as it does on the systems the filters come
+// from.
 QString qtFilter(const QString &entry)
 {
     const QString desc = entry.section(QLatin1Char('|'), 0, 0);
-    QString patterns = entry.section(QLatin1Char('|'), 1);
-    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    return desc + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    QStringList patterns = entry.section(QLatin1Char('|'), 1).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString &p : patterns)
+        if (p == QLatin1String("*.*"))
+            p = QStringLiteral("*");
+    return desc + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
 }
+
+bool hasWildcard(const QString &text)
+{
+    return text.contains(QLatin1Char('*')) || text.contains(QLatin1Char('?')) || text.contains(QLatin1Char('['));
+}
+
+// The file dialog with the rules of the program's Open and Save As:
+// - the default extension goes only to a typed name that has no dot and names no existing file or folder;
+// - choosing a filter never rewrites the typed name;
+// - a typed pattern ("*", "*.log") that names no file lists the folder by that pattern instead of being
+//   taken as a name;
+// - the filter chosen is read from the list itself (its index), not matched back from the shown text.
+class ProgramFileDialog : public QFileDialog {
+public:
+    ProgramFileDialog(QWidget *owner, const FileDialogSpec &spec, bool save)
+        : QFileDialog(owner, spec.title, spec.initialDir), m_defaultExt(spec.defaultExt)
+    {
+        setOption(QFileDialog::DontUseNativeDialog, true);
+        setOption(QFileDialog::HideNameFilterDetails, true);
+        setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        setFileMode(QFileDialog::AnyFile);
+        setOption(QFileDialog::DontConfirmOverwrite, !spec.overwritePrompt);
+        QStringList filters;
+        for (const QString &f : spec.filters)
+            filters << qtFilter(f);
+        setNameFilters(filters);
+        m_nameEdit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        m_types = findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        if (spec.filterIndex >= 1 && spec.filterIndex <= filters.size()) {
+            selectNameFilter(filters.at(spec.filterIndex - 1));
+            if (m_types && m_types->currentIndex() != spec.filterIndex - 1) {
+                // The shown text did not find its entry: choose it by its place, as the user would.
+                m_types->setCurrentIndex(spec.filterIndex - 1);
+                emit m_types->activated(spec.filterIndex - 1);
+            }
+        }
+        if (!spec.fileName.isEmpty())
+            selectFile(spec.fileName);
+        if (m_types && m_nameEdit) {
+            // The dialog's own handler of a chosen filter gives the typed name the filter's extension
+            // ("bfile.txt" becomes "bfile.*"); the name is put back as it was typed. The index changes
+            // before that handler runs, the activation comes after it.
+            connect(m_types, &QComboBox::currentIndexChanged, this, [this] { m_typed = m_nameEdit->text(); });
+            connect(m_types, &QComboBox::activated, this, [this] {
+                if (m_nameEdit->text() != m_typed)
+                    m_nameEdit->setText(m_typed);
+            });
+        }
+    }
+
+    int chosenFilter() const { return m_types ? m_types->currentIndex() + 1 : 1; }
+
+    void accept() override
+    {
+        if (!m_nameEdit) {
+            QFileDialog::accept();
+            return;
+        }
+        const QString typed = m_nameEdit->text();
+        if (typed.isEmpty() || typed == QLatin1String("..") || typed.startsWith(QLatin1Char('~'))) {
+            QFileDialog::accept();
+            return;
+        }
+        const QString path = QDir(directory()).absoluteFilePath(typed);
+        const QFileInfo info(path);
+        if (info.exists()) {
+            take(typed); // a file is taken as it is; a folder is entered
+            return;
+        }
+        // A name that is not UTF-8 (the document's own name, pre-filled, or one the dialog decoded with
+        // replacement characters): the dialog cannot see that it exists, so its question before replacing
+        // it is asked here.
+        const QString onDisk = recoverDecodedFileName(info.absoluteFilePath());
+        if (hasForeignBytes(onDisk) && isExistingFile(onDisk)) {
+            if (acceptMode() == AcceptSave && !testOption(DontConfirmOverwrite)) {
+                const auto answer = QMessageBox::warning(
+                    this, windowTitle(),
+                    QFileDialog::tr("%1 already exists.\nDo you want to replace it?").arg(info.fileName()),
+                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+                if (answer != QMessageBox::Yes)
+                    return;
+            }
+            QDialog::accept();
+            return;
+        }
+        if (hasWildcard(info.fileName())) {
+            if (auto *model = findChild<QFileSystemModel *>()) {
+                model->setNameFilters({info.fileName()});
+                model->setNameFilterDisables(false);
+            }
+            return;
+        }
+        if (!m_defaultExt.isEmpty() && !info.fileName().contains(QLatin1Char('.')))
+            take(typed + QLatin1Char('.') + m_defaultExt);
+        else
+            take(typed);
+    }
+
+private:
+    // Accepts the name as the line shows it; a row still selected in the list does not override it.
+    void take(const QString &name)
+    {
+        if (auto *list = findChild<QListView *>(QStringLiteral("listView")))
+            list->selectionModel()->clear();
+        if (m_nameEdit->text() != name)
+            m_nameEdit->setText(name);
+        QFileDialog::accept();
+    }
+
+    QString m_defaultExt;
+    QLineEdit *m_nameEdit = nullptr;
+    QComboBox *m_types = nullptr;
+    QString m_typed;
+};
 
 bool runFileDialog(QWidget *owner, FileDialogSpec &spec, bool save)
 {
-    QFileDialog dlg(owner, spec.title, spec.initialDir);
-    dlg.setOption(QFileDialog::DontUseNativeDialog, true);
-    dlg.setOption(QFileDialog::HideNameFilterDetails, true);
-    dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::AnyFile);
-    dlg.setOption(QFileDialog::DontConfirmOverwrite, !spec.overwritePrompt);
-    QStringList filters;
-    for (const QString &f : spec.filters)
-        filters << qtFilter(f);
-    dlg.setNameFilters(filters);
-    if (spec.filterIndex >= 1 && spec.filterIndex <= filters.size())
-        dlg.selectNameFilter(filters.at(spec.filterIndex - 1));
-    if (!spec.defaultExt.isEmpty())
-        dlg.setDefaultSuffix(spec.defaultExt);
-    if (!spec.fileName.isEmpty())
-        dlg.selectFile(spec.fileName);
+    ProgramFileDialog dlg(owner, spec, save);
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
         return false;
-    spec.fileName = dlg.selectedFiles().constFirst();
-    spec.filterIndex = int(filters.indexOf(dlg.selectedNameFilter())) + 1;
+    // The dialog reads folders with replacement characters where a name is not UTF-8; the name on disk is
+    // looked up again so that such a file can be opened and saved back under its own bytes.
+    spec.fileName = recoverDecodedFileName(dlg.selectedFiles().constFirst());
+    spec.filterIndex = dlg.chosenFilter();
     if (spec.filterIndex < 1)
         spec.filterIndex = 1;
     return true;

@@ -1,12 +1,15 @@
 #include "finddialog.h"
+#include "windowplace.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace zv {
@@ -133,7 +136,13 @@ void FindDialog::setVisible(bool visible)
 {
     if (visible && !isVisible()) {
         if (QGuiApplication::screenAt(m_position)) {
-            move(m_position);
+            // The position is the frame's, as it is stored. Before the window manager has framed the
+            // window its frame is not known, and the window may come up with its client area at the
+            // position instead (one title bar lower each session). The frame last seen gives the first
+            // placement; the frame the window manager reports then puts it exactly (see event()).
+            adjustSize();
+            setGeometry(QRect(clientPositionForFrame(m_position, m_frameMargins), size()));
+            m_placing = true;
         } else {
             adjustSize();
             const QWidget *over = parentWidget() ? parentWidget()->window() : nullptr;
@@ -145,8 +154,44 @@ void FindDialog::setVisible(bool visible)
         }
     } else if (!visible && isVisible()) {
         m_position = pos();
+        m_placing = false;
     }
     QDialog::setVisible(visible);
+}
+
+bool FindDialog::event(QEvent *e)
+{
+    const bool result = QDialog::event(e);
+    if (m_placing && e->type() == QEvent::Show)
+        checkFrame(0);
+    return result;
+}
+
+// The window manager tells the frame by a window property some time after the window is shown, and
+// nothing in Qt reports its arrival: the frame is looked at a few times over the first two seconds.
+void FindDialog::checkFrame(int round)
+{
+    if (!m_placing || !isVisible())
+        return;
+    const QMargins margins = frameMargins(frameGeometry(), geometry());
+    if (!margins.isNull()) {
+        // Framed: the frame goes where it stood.
+        m_placing = false;
+        m_frameMargins = margins;
+        if (pos() != m_position)
+            move(m_position);
+        return;
+    }
+    if (round < 40)
+        QTimer::singleShot(50, this, [this, round] { checkFrame(round + 1); });
+    else
+        m_placing = false; // no frame (no window manager, or one that draws none)
+}
+
+QMargins frameMargins(const QRect &frame, const QRect &client)
+{
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom());
 }
 
 // Keeps an edit only as far as the byte limit allows: what was typed or pasted is cut at the limit, the text

@@ -4,6 +4,7 @@
 // owner to run one search step. It remembers where it stood, also while it is closed.
 
 #include <QDialog>
+#include <QMargins>
 #include <QPoint>
 #include <QString>
 #include <QStringView>
@@ -52,12 +53,16 @@ public:
 
     void setVisible(bool visible) override;
 
+protected:
+    bool event(QEvent *e) override;
+
 signals:
     // The find-next button (or Enter) was pressed.
     void findNext();
 
 private:
     void onTextEdited(const QString &text);
+    void checkFrame(int round);
     void updateButtons();
 
     QLineEdit *m_text = nullptr;
@@ -66,7 +71,12 @@ private:
     QPushButton *m_cancel = nullptr;
     CharBytesFunction m_charBytes;
     QString m_acceptedText; // the text as it stood after the last edit that was kept
-    QPoint m_position;
+    QPoint m_position;           // of the frame, the window manager's decoration included
+    QMargins m_frameMargins;     // the frame's widths as last reported; none before the first showing
+    bool m_placing = false;      // shown, and the window manager has not reported the frame yet
 };
+
+// The widths of a window's frame around its client area.
+QMargins frameMargins(const QRect &frame, const QRect &client);
 
 } // namespace zv

@@ -1,6 +1,9 @@
 // Start-up and close of the main window against the settings store.
 
+#include "app/commandline.h"
+#include "platform/filenames.h"
 #include "platform/finddialog.h"
+#include "platform/windowplace.h"
 #include "platform/settingsstore.h"
 #include "testenv.h"
 
@@ -12,6 +15,9 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace zv;
 
@@ -237,7 +243,152 @@ private slots:
         QCOMPARE(w->Panels[3]->text(), QStringLiteral("レディ"));
         QCOMPARE(w->tbOpen->toolTip(), QStringLiteral("開く"));
     }
+
+    // A stored position whose title bar would be on no screen brings the window onto the nearest one; the
+    // stored size is kept, and closing stores where the window now stands.
+    void windowPositionReachable_data()
+    {
+        QTest::addColumn<QPoint>("stored");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("on the screen") << QPoint(100, 50) << QPoint(100, 50);
+        QTest::newRow("far right") << QPoint(5000, 100) << QPoint(160, 100);
+        QTest::newRow("far above and left") << QPoint(-4000, -3000) << QPoint(0, 0);
+        QTest::newRow("title bar just above the top") << QPoint(100, -10) << QPoint(100, 0);
+        QTest::newRow("below the bottom") << QPoint(10, 790) << QPoint(10, 320);
+        QTest::newRow("40 pixels of title on the left") << QPoint(-600, 50) << QPoint(0, 50);
+        QTest::newRow("100 pixels of title on the left") << QPoint(-540, 50) << QPoint(-540, 50);
+    }
+    void windowPositionReachable()
+    {
+        QFETCH(QPoint, stored);
+        QFETCH(QPoint, expected);
+        QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(), QRect(0, 0, 800, 800)); // the offscreen screen
+        TestEnv env;
+        env.writeSettings(settingsText({}, QStringLiteral("\"Left\"=\"%1\"\n\"Top\"=\"%2\"\n\"Width\"=\"640\"\n"
+                                                          "\"Height\"=\"480\"\n")
+                                               .arg(stored.x())
+                                               .arg(stored.y())
+                                               .toUtf8()));
+        auto w = env.makeWindow();
+        QCOMPARE(w->pos(), expected);
+        QCOMPARE(w->size(), QSize(640, 480));
+        QVERIFY(w->close());
+        const auto form = section(QStringLiteral("FormData"));
+        QCOMPARE(form.value(QStringLiteral("Left")), QString::number(expected.x()));
+        QCOMPARE(form.value(QStringLiteral("Top")), QString::number(expected.y()));
+        QCOMPARE(form.value(QStringLiteral("Width")), QStringLiteral("640"));
+        QCOMPARE(form.value(QStringLiteral("Height")), QStringLiteral("480"));
+    }
+
+    // The same rule with several screens: the nearest one takes the window.
+    void nearestScreen_data()
+    {
+        QTest::addColumn<QRect>("frame");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("title on the second screen") << QRect(2000, 10, 640, 480) << QPoint(2000, 10);
+        QTest::newRow("past the second screen") << QRect(4000, 100, 640, 480) << QPoint(2560, 100);
+        QTest::newRow("below the first screen") << QRect(100, 1500, 640, 480) << QPoint(100, 600);
+        QTest::newRow("below both, nearer the first") << QRect(1900, 1100, 640, 480) << QPoint(1280, 600);
+        QTest::newRow("larger than the screen") << QRect(-50, -50, 3000, 2000) << QPoint(0, 0);
+        QTest::newRow("between, nearer the first") << QRect(1000, -700, 640, 480) << QPoint(1000, 0);
+    }
+    void nearestScreen()
+    {
+        QFETCH(QRect, frame);
+        QFETCH(QPoint, expected);
+        const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 1280, 1024)};
+        QCOMPARE(reachableWindowPosition(frame, screens), expected);
+    }
+
+    // The standard error report ends a text with "." unless it ends in a character that sorts before it,
+    // or is already a Japanese sentence.
+    void reportText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("reported");
+        QTest::newRow("platform text") << QStringLiteral("ﾌｧｲﾙ a は開けません") << QStringLiteral("ﾌｧｲﾙ a は開けません.");
+        QTest::newRow("Japanese full stop") << QStringLiteral("既定の設定を使います。") << QStringLiteral("既定の設定を使います。");
+        QTest::newRow("ASCII stop") << QStringLiteral("done.") << QStringLiteral("done.");
+        QTest::newRow("closing parenthesis") << QStringLiteral("(2行、3列)") << QStringLiteral("(2行、3列)");
+        QTest::newRow("letter") << QStringLiteral("a") << QStringLiteral("a.");
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void reportText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, reported);
+        QCOMPARE(Application::reportText(text), reported);
+    }
+
+    // The one argument is the file, even when it looks like one of Qt's options; with more arguments Qt
+    // takes its own. Run in a child process, where the real application object reads the command line.
+    void commandLine_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("arguments");
+        QTest::addColumn<QString>("expected"); // the program's arguments in hex, then Qt's layout direction
+        QTest::newRow("-reverse") << QList<QByteArray>{"-reverse"} << QStringLiteral("2d72657665727365 ltr");
+        QTest::newRow("-platform") << QList<QByteArray>{"-platform"} << QStringLiteral("2d706c6174666f726d ltr");
+        QTest::newRow("Shift-JIS name") << QList<QByteArray>{"\x95\x5C.txt"} << QStringLiteral("955c2e747874 ltr");
+        QTest::newRow("two: Qt's option taken") << QList<QByteArray>{"-reverse", "a"} << QStringLiteral("61 rtl");
+        QTest::newRow("none") << QList<QByteArray>{} << QStringLiteral("ltr");
+    }
+    void commandLine()
+    {
+        QFETCH(QList<QByteArray>, arguments);
+        QFETCH(QString, expected);
+        // argv as the system passes it: bytes, not text.
+        QList<QByteArray> argv{QFile::encodeName(QCoreApplication::applicationFilePath())};
+        argv += arguments;
+        std::vector<char *> pointers;
+        for (QByteArray &a : argv)
+            pointers.push_back(a.data());
+        pointers.push_back(nullptr);
+        int out[2];
+        QCOMPARE(::pipe(out), 0);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::dup2(out[1], 1);
+            ::setenv("ZV_COMMAND_LINE_CHILD", "1", 1);
+            ::execv(pointers[0], pointers.data());
+            ::_exit(127);
+        }
+        ::close(out[1]);
+        QByteArray printed;
+        char buf[256];
+        ssize_t n;
+        while ((n = ::read(out[0], buf, sizeof buf)) > 0)
+            printed.append(buf, n);
+        ::close(out[0]);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        QCOMPARE(QString::fromLatin1(printed.trimmed()), expected);
+    }
 };
 
-QTEST_MAIN(TestStartup)
+// In the child of commandLine(): the application object made as the program's entry point makes it;
+// prints the program's arguments in hex and Qt's layout direction.
+static int commandLineChild(int argc, char **argv)
+{
+    zv::CommandLine commandLine(argc, argv);
+    QApplication app(commandLine.qtArgc(), argv);
+    QStringList out;
+    for (const QString &a : commandLine.arguments())
+        out << QString::fromLatin1(zv::nativeFileName(a).toHex());
+    out << (QGuiApplication::layoutDirection() == Qt::RightToLeft ? QStringLiteral("rtl") : QStringLiteral("ltr"));
+    std::printf("%s\n", qPrintable(out.join(QLatin1Char(' '))));
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsSet("ZV_COMMAND_LINE_CHILD"))
+        return commandLineChild(argc, argv);
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestStartup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "test_startup.moc"

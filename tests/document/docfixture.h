@@ -16,6 +16,9 @@
 #include <QLabel>
 #include <QProcess>
 #include <QTest>
+#include <algorithm>
+#include <cstdio>
+#include <dirent.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -73,13 +76,10 @@ inline void type(TfrmMain &w, const QString &text)
     }
 }
 
-// Drops the files on the target as the desktop does: drag enter, drag move, drop.
-inline void drop(QWidget *target, const QStringList &files)
+// Drops the URLs on the target as the desktop does: drag enter, drag move, drop.
+inline void dropUrls(QWidget *target, const QList<QUrl> &urls)
 {
     QMimeData mime;
-    QList<QUrl> urls;
-    for (const QString &f : files)
-        urls << QUrl::fromLocalFile(f);
     mime.setUrls(urls);
     const QPoint at(10, 10);
     QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
@@ -88,6 +88,52 @@ inline void drop(QWidget *target, const QStringList &files)
     QApplication::sendEvent(target, &move);
     QDropEvent event(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &event);
+}
+
+inline void drop(QWidget *target, const QStringList &files)
+{
+    QList<QUrl> urls;
+    for (const QString &f : files)
+        urls << QUrl::fromLocalFile(f);
+    dropUrls(target, urls);
+}
+
+// Files by the bytes of their names (names that are not UTF-8 included).
+inline bool writeRawFile(const QByteArray &path, const QByteArray &bytes)
+{
+    FILE *f = std::fopen(path.constData(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), f) == size_t(bytes.size());
+    return std::fclose(f) == 0 && ok;
+}
+
+inline QByteArray rawContentOf(const QByteArray &path)
+{
+    QByteArray out;
+    FILE *f = std::fopen(path.constData(), "rb");
+    if (!f)
+        return QByteArray("(unreadable)");
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        out.append(buf, qsizetype(n));
+    std::fclose(f);
+    return out;
+}
+
+// The names in a folder, as bytes.
+inline QList<QByteArray> rawEntries(const QByteArray &folder)
+{
+    QList<QByteArray> names;
+    if (DIR *dir = ::opendir(folder.constData())) {
+        while (const dirent *e = ::readdir(dir))
+            if (qstrcmp(e->d_name, ".") != 0 && qstrcmp(e->d_name, "..") != 0)
+                names << QByteArray(e->d_name);
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 enum class ReadOnlyRun { Here, DoneInChild, Unavailable };

@@ -3,6 +3,10 @@
 
 #include "docfixture.h"
 #include "testenv.h"
+#include "platform/filenames.h"
+
+#include <QScopeGuard>
+#include <QStringDecoder>
 
 
 using namespace zv;
@@ -68,10 +72,11 @@ private slots:
         QCOMPARE(first.title, QStringLiteral("ファイルを開く"));
         QCOMPARE(first.defaultExt, QStringLiteral("txt"));
         QCOMPARE(first.filterIndex, 1);
-        QCOMPARE(first.filters.size(), 6);
+        QCOMPARE(first.filters.size(), 7);
         QCOMPARE(first.filters[0], QStringLiteral("読み込み可能ファイル (*.txt;*.htm;*.html;*.vbs;*.js;*.ini)|"
                                                   "*.txt;*.htm;*.html;*.vbs;*.js;*.ini"));
         QCOMPARE(first.filters[5], QStringLiteral("設定ファイル (*.ini)|*.ini"));
+        QCOMPARE(first.filters[6], QStringLiteral("すべてのﾌｧｲﾙ (*)|*")); // files without a dot too
         QVERIFY(!first.overwritePrompt);
         QCOMPARE(dialogs.fileDialogs[1].filterIndex, 3); // the filter chosen last time
         QVERIFY(dialogs.fileDialogs[1].fileName.isEmpty());
@@ -302,6 +307,70 @@ private slots:
         QCOMPARE(recentList(*w), (QStringList{files[0], "/r1.txt", "/r3.txt", ""}));
         QVERIFY(!QApplication::overrideCursor());
         QCOMPARE(env.dialogs.messages.size(), 0);
+    }
+
+    // A file copied from a Windows archive with a Shift-JIS name (0x95 0x5C is "表", not UTF-8): it opens
+    // from the command line and from a drop, is saved back under the very same bytes, and comes back
+    // from the stored recent list, while the settings file stays UTF-8.
+    void shiftJisFileName_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("command line") << QStringLiteral("argument");
+        QTest::newRow("drop") << QStringLiteral("drop");
+    }
+    void shiftJisFileName()
+    {
+        QFETCH(QString, how);
+        TestEnv env;
+        const QByteArray folder = QFile::encodeName(env.dir()) + "/sjis";
+        QCOMPARE(::mkdir(folder.constData(), 0700), 0);
+        const QByteArray onDisk = folder + "/\x95\x5C.txt";
+        QVERIFY(writeRawFile(onDisk, cp932(QStringLiteral("内容"))));
+        const QString name = fileNameFromNative(onDisk);
+        // The temporary folder's own clean-up cannot name these files.
+        const auto cleanUp = qScopeGuard([&] {
+            for (const QByteArray &entry : rawEntries(folder))
+                ::unlink((folder + '/' + entry).constData());
+            ::rmdir(folder.constData());
+        });
+
+        std::unique_ptr<TfrmMain> w;
+        if (how == QLatin1String("argument")) {
+            w = env.makeWindow({name});
+        } else {
+            w = env.makeWindow();
+            // As a file manager sends it: the name's bytes percent-encoded.
+            dropUrls(w.get(), {QUrl::fromEncoded("file://" + onDisk.toPercentEncoding("/"))});
+        }
+        QCOMPARE(env.dialogs.messages.size(), 0);
+        QCOMPARE(w->windowTitle(), QStringLiteral("表.txt - Zuvelo PGP"));
+        QCOMPARE(w->Memo->plainText(), QStringLiteral("内容"));
+        QCOMPARE(nativeFileName(w->SaveDialog.fileName), onDisk);
+        QCOMPARE(nativeFileName(w->recent(1)), onDisk);
+        QCOMPARE(w->mnuFileRe[0]->text(), env.dir() + QStringLiteral("/sjis/表.txt"));
+
+        type(*w, QStringLiteral("追加"));
+        w->FileSave->trigger();
+        QVERIFY(!w->Memo->modified());
+        QCOMPARE(rawContentOf(onDisk), cp932(QStringLiteral("内容追加")));
+        QCOMPARE(rawEntries(folder), QList<QByteArray>{"\x95\x5C.txt"});
+        QVERIFY(w->close());
+
+        const QByteArray stored = env.readSettings();
+        QVERIFY(!stored.isEmpty());
+        auto decoder = QStringDecoder(QStringDecoder::Utf8);
+        const QString text = decoder(stored);
+        QVERIFY2(!decoder.hasError(), "the settings file is not UTF-8");
+
+        auto again = env.makeWindow();
+        QCOMPARE(again->recent(1), name);
+        again->FileMenuClick();
+        QVERIFY(again->mnuFileRe[0]->isVisible());
+        again->mnuFileRe[0]->trigger();
+        QCOMPARE(env.dialogs.messages.size(), 0);
+        QCOMPARE(again->windowTitle(), QStringLiteral("表.txt - Zuvelo PGP"));
+        QCOMPARE(again->Memo->plainText(), QStringLiteral("内容追加"));
+        QCOMPARE(nativeFileName(again->SaveDialog.fileName), onDisk);
     }
 };
 

@@ -12,7 +12,7 @@ using namespace docfixture;
 
 namespace {
 
-enum class Action { Open, Recent, RecentCancelled, SaveAs, Save, Drop, New };
+enum class Action { Open, Recent, RecentCancelled, RecentSaveFails, SaveAs, Save, Drop, New };
 
 // Short names in the tables stand for files in the test folder: "a" is <dir>/a.txt. Names starting with
 // "-" stand for files that do not exist, "dir" for a folder; an empty name stays empty.
@@ -66,6 +66,8 @@ private slots:
         QTest::newRow("entry 1 from its item") << abcd << Action::Recent << QStringList{"1"} << abcd << false;
         QTest::newRow("entry 2, prompt cancelled") << abcd << Action::RecentCancelled << QStringList{"2"}
                                                    << QStringList{"b", "a", "c", "d"} << false;
+        QTest::newRow("entry 3, Yes and the save fails: no move") << abcd << Action::RecentSaveFails << QStringList{"3"}
+                                                                   << abcd << false;
         QTest::newRow("entry 4 gone: not found, still moves")
             << QStringList{"a", "b", "c", "-x"} << Action::Recent << QStringList{"4"} << QStringList{"-x", "a", "b", "c"} << true;
         QTest::newRow("entry 2 is a folder: not found, still moves")
@@ -112,6 +114,16 @@ private slots:
                 w->mnuFileRe[size_t(arg.toInt() - 1)]->trigger();
                 QCOMPARE(w->Memo->plainText(), QStringLiteral("未保存"));
                 QVERIFY(w->Memo->modified());
+                break;
+            case Action::RecentSaveFails:
+                // A named document whose folder has gone: the save after Yes fails and is reported.
+                w->SaveDialog.fileName = env.dir() + QStringLiteral("/gone/doc.txt");
+                type(*w, QStringLiteral("未保存"));
+                env.dialogs.expectMessage(IDYES);
+                env.dialogs.expectMessage(IDOK);
+                w->mnuFileRe[size_t(arg.toInt() - 1)]->trigger();
+                QCOMPARE(env.dialogs.messages.last().flags, unsigned(MB_ICONERROR));
+                QCOMPARE(w->Memo->plainText(), QStringLiteral("未保存"));
                 break;
             case Action::SaveAs:
                 type(*w, QStringLiteral("x"));

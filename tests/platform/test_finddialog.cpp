@@ -1,5 +1,6 @@
 // The find dialog: the 255-byte limit on the search text, find-next, cancel and the remembered position.
 #include "platform/finddialog.h"
+#include "platform/windowplace.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -44,6 +45,8 @@ private slots:
     void cancelCloses();
     void positionRemembered();
     void offScreenPositionCentres();
+    void frameArithmetic_data();
+    void frameArithmetic();
 };
 
 void TestFindDialog::byteCount_data()
@@ -251,3 +254,24 @@ void TestFindDialog::offScreenPositionCentres()
 
 QTEST_MAIN(TestFindDialog)
 #include "test_finddialog.moc"
+
+// The stored position is the frame's; the window is placed by its client area, the frame's left and top
+// widths further in.
+void TestFindDialog::frameArithmetic_data()
+{
+    QTest::addColumn<QRect>("frame");
+    QTest::addColumn<QRect>("client");
+    QTest::addColumn<QMargins>("margins");
+    QTest::newRow("title bar and border") << QRect(498, 360, 302, 121) << QRect(499, 380, 300, 100) << QMargins(1, 20, 1, 1);
+    QTest::newRow("no frame") << QRect(10, 10, 50, 50) << QRect(10, 10, 50, 50) << QMargins();
+    QTest::newRow("thick, uneven") << QRect(-5, 0, 120, 140) << QRect(3, 30, 100, 100) << QMargins(8, 30, 12, 10);
+}
+
+void TestFindDialog::frameArithmetic()
+{
+    QFETCH(QRect, frame);
+    QFETCH(QRect, client);
+    QFETCH(QMargins, margins);
+    QCOMPARE(zv::frameMargins(frame, client), margins);
+    QCOMPARE(zv::clientPositionForFrame(frame.topLeft(), margins), client.topLeft());
+}
