@@ -231,14 +231,14 @@ void TestGomaPgp::initTestCase()
 
 void TestGomaPgp::init()
 {
-    qputenv("GOMA_NO_WINDOWS", "1");
-    qputenv("GOMA_TEST_PASSPHRASE", GnupgTestEnv::kAlicePassphrase);
+    goma::setWindowsAllowed(false);
+    goma::setTestPassphrase(GnupgTestEnv::kAlicePassphrase);
     QVERIFY(m_env->writePreferences(QByteArray("default-key=") + GnupgTestEnv::kAlice + "\n"));
 }
 
 void TestGomaPgp::cleanup()
 {
-    qputenv("GOMA_NO_WINDOWS", "1");
+    goma::setWindowsAllowed(false);
 }
 
 static QByteArray sampleFor(const QByteArray &text, int charset)
@@ -366,6 +366,17 @@ void TestGomaPgp::gpgOutputReadByLibrary_data()
                                   << QByteArray() << true;
     QTest::newRow("signed, not encrypted") << QStringList{"--armor", "--sign", "-u", GnupgTestEnv::kBob}
                                            << QByteArray("cp932") << QByteArray() << true;
+    // GnuPG never writes "Charset:": the text itself tells UTF-8 and ISO-2022-JP apart from CP932.
+    QTest::newRow("UTF-8 without header") << QStringList{"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice}
+                                          << QByteArray("utf-8") << QByteArray() << false;
+    QTest::newRow("ISO-2022-JP without header") << QStringList{"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice}
+                                                << QByteArray("iso-2022-jp") << QByteArray() << false;
+    QTest::newRow("EUC-JP, header in lower case") << QStringList{"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice}
+                                                  << QByteArray("euc-jp") << QByteArray("charset: euc-jp") << false;
+    QTest::newRow("CP932 named Windows-31J") << QStringList{"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice}
+                                             << QByteArray("cp932") << QByteArray("Charset: Windows-31J") << false;
+    QTest::newRow("clear-signed UTF-8 without header") << QStringList{"--clearsign", "-u", GnupgTestEnv::kBob}
+                                                       << QByteArray("utf-8") << QByteArray() << true;
 }
 
 void TestGomaPgp::gpgOutputReadByLibrary()
@@ -375,9 +386,10 @@ void TestGomaPgp::gpgOutputReadByLibrary()
     QFETCH(QByteArray, addHeader);
     QFETCH(bool, signedBy);
     const QByteArray text = sampleFor(m_text, GOMA_CHARSET_JIS);
-    const QByteArray given = plaintextCharset == "cp932"   ? text
-                             : plaintextCharset == "utf-8" ? viaIconv("UTF-8", "CP932", text)
-                                                           : toIso2022jp(text);
+    const QByteArray given = plaintextCharset == "cp932"    ? text
+                             : plaintextCharset == "utf-8"  ? viaIconv("UTF-8", "CP932", text)
+                             : plaintextCharset == "euc-jp" ? viaIconv("EUC-JP-MS", "CP932", text)
+                                                            : toIso2022jp(text);
     QVERIFY(!given.isEmpty() && (plaintextCharset == "cp932" || given != text));
     const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), args, given);
     QVERIFY2(run.exitCode == 0, run.err.constData());
@@ -472,21 +484,38 @@ void TestGomaPgp::encryptionRefused_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("charset");
     QTest::addColumn<QByteArray>("preferences");
+    QTest::addColumn<QStringList>("reason"); // each part must be in the reason the library gives
     const QByteArray prefs = QByteArray("default-key=") + GnupgTestEnv::kAlice + "\n";
     const QByteArrayList bob{"bob@example.org"};
-    QTest::newRow("no recipient and no windows") << 1 << 0 << QByteArrayList{} << m_text << 2 << prefs;
-    QTest::newRow("unknown recipient") << 1 << 0 << QByteArrayList{"nobody@example.org"} << m_text << 2 << prefs;
-    QTest::newRow("recipient not in keyring (carol)") << 1 << 0 << QByteArrayList{GnupgTestEnv::kCarol} << m_text << 2 << prefs;
-    QTest::newRow("revoked recipient") << 1 << 0 << QByteArrayList{"dave@example.org"} << m_text << 2 << prefs;
-    QTest::newRow("ambiguous recipient") << 1 << 0 << QByteArrayList{"example.org"} << m_text << 2 << prefs;
-    QTest::newRow("one of two recipients unknown") << 1 << 0 << QByteArrayList{"bob@example.org", "nobody@example.org"} << m_text << 2 << prefs;
-    QTest::newRow("half-width katakana as JIS") << 1 << 0 << bob << cp932(QStringLiteral("ｱｲｳ")) << 1 << prefs;
-    QTest::newRow("IBM extension as JIS, signed") << 0 << 1 << bob << QByteArray("\xfa\x40") << 1 << prefs;
-    QTest::newRow("unknown character-set code") << 1 << 0 << bob << m_text << 3 << prefs;
-    QTest::newRow("neither encrypt nor sign") << 0 << 0 << bob << m_text << 2 << prefs;
-    QTest::newRow("two secret keys, no default, no windows") << 0 << 1 << bob << m_text << 2 << QByteArray();
+    const auto parts = [](std::initializer_list<const char *> l) {
+        QStringList out;
+        for (const char *p : l)
+            out << QString::fromUtf8(p);
+        return out;
+    };
+    QTest::newRow("no recipient and no windows") << 1 << 0 << QByteArrayList{} << m_text << 2 << prefs
+                                                 << parts({"受信者が指定されていません"});
+    QTest::newRow("unknown recipient") << 1 << 0 << QByteArrayList{"nobody@example.org"} << m_text << 2 << prefs
+                                       << parts({"nobody@example.org", "公開鍵が見つかりません"});
+    QTest::newRow("recipient not in keyring (carol)") << 1 << 0 << QByteArrayList{GnupgTestEnv::kCarol} << m_text << 2
+                                                      << prefs << parts({"公開鍵が見つかりません"});
+    QTest::newRow("revoked recipient") << 1 << 0 << QByteArrayList{"dave@example.org"} << m_text << 2 << prefs
+                                       << parts({"失効しています"});
+    QTest::newRow("ambiguous recipient") << 1 << 0 << QByteArrayList{"example.org"} << m_text << 2 << prefs
+                                         << parts({"当てはまる鍵が"});
+    QTest::newRow("one of two recipients unknown") << 1 << 0 << QByteArrayList{"bob@example.org", "nobody@example.org"}
+                                                   << m_text << 2 << prefs << parts({"nobody@example.org"});
+    QTest::newRow("half-width katakana as JIS") << 1 << 0 << bob << cp932(QStringLiteral("あ\r\nいｱｲｳ")) << 1 << prefs
+                                                << parts({"「ｱ」", "2行、2列", "JIS"});
+    QTest::newRow("IBM extension as JIS, signed") << 0 << 1 << bob << QByteArray("\xfa\x40") << 1 << prefs
+                                                  << parts({"1行、1列", "JIS"});
+    QTest::newRow("unknown character-set code") << 1 << 0 << bob << m_text << 3 << prefs << parts({"文字コード"});
+    QTest::newRow("neither encrypt nor sign") << 0 << 0 << bob << m_text << 2 << prefs << parts({"暗号化も署名も"});
+    QTest::newRow("two secret keys, no default, no windows") << 0 << 1 << bob << m_text << 2 << QByteArray()
+                                                             << parts({"既定の署名鍵"});
     QTest::newRow("GnuPG home that does not exist") << 1 << 1 << bob << m_text << 2
-                                                    << prefs + "gnupg-home=/nonexistent/goma-test-home\n";
+                                                    << prefs + "gnupg-home=/nonexistent/goma-test-home\n"
+                                                    << parts({"bob@example.org"});
 }
 
 void TestGomaPgp::encryptionRefused()
@@ -497,10 +526,15 @@ void TestGomaPgp::encryptionRefused()
     QFETCH(QByteArray, text);
     QFETCH(int, charset);
     QFETCH(QByteArray, preferences);
+    QFETCH(QStringList, reason);
     QVERIFY(m_env->writePreferences(preferences));
     const Call enc = encryptText(encrypt, sign, recipients, text, charset);
     QCOMPARE(enc.rc, 0);
     QVERIFY(!enc.hasBlock);
+    const QString why = QString::fromUtf8(GOMALastError());
+    QCOMPARE(goma::lastFailure().text, why);
+    for (const QString &part : reason)
+        QVERIFY2(why.contains(part), qPrintable(why));
 }
 
 void TestGomaPgp::encryptToSelfAddsOwnKey()
@@ -509,6 +543,12 @@ void TestGomaPgp::encryptToSelfAddsOwnKey()
         const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), {QStringLiteral("--list-packets")}, armour);
         return run.out.count(":pubkey enc packet:");
     };
+    // Preferences that do not mention it encrypt to the user's own key too.
+    const Call byDefault = encryptText(1, 0, {"bob@example.org"}, m_text, 2);
+    QCOMPARE(byDefault.rc, 1);
+    QCOMPARE(recipientsOf(byDefault.text), 2);
+
+    QVERIFY(m_env->writePreferences(QByteArray("default-key=") + GnupgTestEnv::kAlice + "\nencrypt-to-self=0\n"));
     const Call plain = encryptText(1, 0, {"bob@example.org"}, m_text, 2);
     QCOMPARE(plain.rc, 1);
     QCOMPARE(recipientsOf(plain.text), 1);
@@ -525,11 +565,13 @@ void TestGomaPgp::encryptToSelfAddsOwnKey()
 void TestGomaPgp::wrongPassphraseFails()
 {
     m_env->flushAgentCache();
-    qputenv("GOMA_TEST_PASSPHRASE", "not-her-passphrase");
+    goma::setTestPassphrase("not-her-passphrase");
     const Call wrong = encryptText(0, 1, {}, m_text, 2);
     QCOMPARE(wrong.rc, 0);
     QVERIFY(!wrong.hasBlock);
-    qputenv("GOMA_TEST_PASSPHRASE", GnupgTestEnv::kAlicePassphrase);
+    QCOMPARE(goma::lastFailure().text, QStringLiteral("パスフレーズが違います。"));
+    QCOMPARE(QString::fromUtf8(GOMALastError()), QStringLiteral("パスフレーズが違います。"));
+    goma::setTestPassphrase(GnupgTestEnv::kAlicePassphrase);
     const Call right = encryptText(0, 1, {}, m_text, 2);
     QCOMPARE(right.rc, 1);
 }
@@ -549,7 +591,7 @@ void TestGomaPgp::recipientChooser()
     QFETCH(QString, filter);
     QFETCH(bool, accept);
     QFETCH(int, rc);
-    qunsetenv("GOMA_NO_WINDOWS");
+    goma::setWindowsAllowed(true);
     QWidget owner;
     QStringList visibleAfterFilter;
     QString seen;
@@ -577,10 +619,13 @@ void TestGomaPgp::recipientChooser()
     QCOMPARE(visibleAfterFilter, QStringList{QStringLiteral("bob@example.org")});
     QCOMPARE(enc.rc, rc);
     QCOMPARE(enc.hasBlock, rc != 0);
+    // A cancel is no failure to explain.
+    QCOMPARE(goma::lastFailure().cancelled, !accept);
+    QCOMPARE(QByteArray(GOMALastError()), QByteArray());
     if (rc) {
         const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), {QStringLiteral("--list-packets")}, enc.text);
-        QCOMPARE(run.out.count(":pubkey enc packet:"), 1);
-        qputenv("GOMA_NO_WINDOWS", "1");
+        QCOMPARE(run.out.count(":pubkey enc packet:"), 2); // bob, and alice's own key
+        goma::setWindowsAllowed(false);
         QCOMPARE(decryptText(enc.text).text, m_text);
     }
 }
@@ -601,7 +646,7 @@ void TestGomaPgp::unverifiedRecipientNeedsConfirmation()
     const auto removeCarol = qScopeGuard([this] {
         GnupgTestEnv::gpg(m_env->mainHome(), {"--yes", "--delete-keys", GnupgTestEnv::kCarol});
     });
-    qunsetenv("GOMA_NO_WINDOWS");
+    goma::setWindowsAllowed(true);
     QWidget owner;
     QString asked;
     QString question;
@@ -637,7 +682,7 @@ void TestGomaPgp::unverifiedRecipientNeedsConfirmation()
 void TestGomaPgp::signerChooserWhenNoDefault()
 {
     QVERIFY(m_env->writePreferences(QByteArray()));
-    qunsetenv("GOMA_NO_WINDOWS");
+    goma::setWindowsAllowed(true);
     QWidget owner;
     QString seen;
     onDialog(QStringLiteral("gomaSignerDialog"), [&](QWidget *dialog) {
@@ -652,7 +697,7 @@ void TestGomaPgp::signerChooserWhenNoDefault()
     const Call signedText = encryptText(0, 1, {}, m_text, GOMA_CHARSET_SHIFTJIS, &owner);
     QCOMPARE(seen, QStringLiteral("gomaSignerDialog"));
     QCOMPARE(signedText.rc, 1);
-    qputenv("GOMA_NO_WINDOWS", "1");
+    goma::setWindowsAllowed(false);
     QCOMPARE(decryptText(signedText.text).rc, 1);
     QCOMPARE(goma::lastVerification().fingerprint, QString::fromLatin1(GnupgTestEnv::kBob));
 }
@@ -663,7 +708,7 @@ void TestGomaPgp::verifyWindowShowsVerdict()
     QCOMPARE(signedText.rc, 1);
     QByteArray altered = signedText.text;
     altered.replace(cp932(QStringLiteral("最後")), cp932(QStringLiteral("最初")));
-    qunsetenv("GOMA_NO_WINDOWS");
+    goma::setWindowsAllowed(true);
     QWidget owner;
     for (const auto &[message, headline] : {std::pair{signedText.text, QStringLiteral("正しい署名です。")},
                                             std::pair{altered, QStringLiteral("不正な署名です。")}}) {

@@ -370,8 +370,8 @@ void TestHostilePgp::hostileInput_data()
     QFile erinClear(QStringLiteral(ZV_SOURCE_DIR "/tests/reliability/data/erin-clearsigned.asc"));
     QFile erinEnc(QStringLiteral(ZV_SOURCE_DIR "/tests/reliability/data/erin-encrypted.asc"));
     QVERIFY(erinClear.open(QIODevice::ReadOnly) && erinEnc.open(QIODevice::ReadOnly));
-    QTest::newRow("revoked signer, clear-signed") << erinClear.readAll() << 1 << goma::Verdict::NotTrusted << m_erinText;
-    QTest::newRow("revoked signer, encrypted") << erinEnc.readAll() << 1 << goma::Verdict::NotTrusted << m_erinText;
+    QTest::newRow("revoked signer, clear-signed") << erinClear.readAll() << 1 << goma::Verdict::Revoked << m_erinText;
+    QTest::newRow("revoked signer, encrypted") << erinEnc.readAll() << 1 << goma::Verdict::Revoked << m_erinText;
 }
 
 void TestHostilePgp::hostileInput()
