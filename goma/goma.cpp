@@ -28,7 +28,7 @@ QByteArray g_lastFailureUtf8; // what GOMALastError hands out; stays valid until
 bool g_windowsAllowed = true;
 
 // A clear-signed line this long or longer is cut by GnuPG's armour; such a text is refused instead.
-constexpr std::size_t kMaxSignedLineBytes = 19994;
+constexpr std::size_t kMaxSignedLineBytes = 19993; // with its CR LF, under GnuPG's 19,995
 
 constexpr std::string_view kBeginMessage = "-----BEGIN PGP MESSAGE-----";
 constexpr std::string_view kBeginSigned = "-----BEGIN PGP SIGNED MESSAGE-----";

@@ -32,7 +32,7 @@ GOMA_API int GOMARelease(void);
 
 /* Encrypts (encrypt 1), signs (sign 1, clear-signed when not encrypting), or both, the NUL-terminated text.
  * Every line break is made CR LF before the text is encrypted or signed. A clear-signed text may not hold a
- * line of 19,994 bytes or more (GnuPG's armour would cut it): such a text is refused, never shortened.
+ * line of 19,993 bytes or more (without its line break) (GnuPG's armour would cut it): such a text is refused, never shortened.
  * recipients/count: an explicit recipient list (user IDs or fingerprints); with count 0 the library asks the
  * user in its own recipient chooser. Returns nonzero on success with *result holding the armoured text (lines
  * ending in CR LF); 0 on failure or when the user cancelled (no block is handed back then). */

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QDialogButtonBox>
+#include <QFrame>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -55,6 +56,7 @@ struct Call {
     int rc = 0;
     bool hasBlock = false;
     QByteArray text;
+    int charset = 0; // of the block
 };
 
 Call takeBlock(int rc, GOMA_HGLOBAL block)
@@ -65,6 +67,7 @@ Call takeBlock(int rc, GOMA_HGLOBAL block)
     if (block) {
         const char *p = GOMABlockLock(block);
         c.text = QByteArray(p, static_cast<qsizetype>(GOMABlockSize(block)));
+        c.charset = GOMABlockCharset(block);
         // The block is NUL-terminated right after its size.
         if (p[GOMABlockSize(block)] != '\0')
             c.text += "<not terminated>";
@@ -212,6 +215,13 @@ private slots:
     void unverifiedRecipientNeedsConfirmation();
     void signerChooserWhenNoDefault();
     void verifyWindowShowsVerdict();
+    void lockOutIsAsked_data();
+    void lockOutIsAsked();
+    void everySignatureIsShown();
+    void unsignedMessageSaysSo();
+    void charactersCp932LacksComeBackAsUtf8();
+    void signedLineLengthAtTheLimit();
+    void clearSignSaysWhatItChanges();
 
 private:
     QByteArray m_text; // Japanese CP932 sample with the characters that differ between Unicode tables
@@ -727,6 +737,160 @@ void TestGomaPgp::verifyWindowShowsVerdict()
         QVERIFY2(shown.startsWith(headline), qPrintable(shown));
         QCOMPARE(fingerprintShown, QString::fromLatin1(GnupgTestEnv::kAlice));
     }
+}
+
+void TestGomaPgp::lockOutIsAsked_data()
+{
+    QTest::addColumn<bool>("go");
+    QTest::newRow("encrypt anyway") << true;
+    QTest::newRow("stop") << false;
+}
+
+void TestGomaPgp::lockOutIsAsked()
+{
+    QFETCH(bool, go);
+    QVERIFY(m_env->writePreferences(QByteArray("default-key=") + GnupgTestEnv::kAlice + "\nencrypt-to-self=0\n"));
+    // Carol alone: no key of the user's own among the recipients.
+    const QString carolKey = QStringLiteral(ZV_SOURCE_DIR "/tests/goma/keys/carol.pub.asc");
+    QCOMPARE(GnupgTestEnv::gpg(m_env->mainHome(), {QStringLiteral("--import"), carolKey}).exitCode, 0);
+    const auto removeCarol = qScopeGuard([this] {
+        GnupgTestEnv::gpg(m_env->mainHome(), {"--yes", "--delete-keys", GnupgTestEnv::kCarol});
+    });
+    // Valid for us, so that only the lock-out is in question.
+    QCOMPARE(GnupgTestEnv::gpg(m_env->mainHome(), {"--import-ownertrust"}, QByteArray(GnupgTestEnv::kCarol) + ":6:\n").exitCode, 0);
+    goma::setWindowsAllowed(true);
+    QWidget owner;
+    QString question;
+    onDialog(QStringLiteral("gomaLockOutQuestion"), [&](QWidget *w) {
+        auto *box = static_cast<QMessageBox *>(w);
+        question = box->text();
+        box->button(go ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    const Call enc = encryptText(1, 0, {GnupgTestEnv::kCarol}, m_text, GOMA_CHARSET_SHIFTJIS, &owner);
+    QVERIFY2(question.contains(QStringLiteral("あなた自身は復号できなくなります")), qPrintable(question));
+    QCOMPARE(enc.rc, go ? 1 : 0);
+    if (!go) {
+        QVERIFY(goma::lastFailure().cancelled);
+        return;
+    }
+    // Bob, who is the user too here, is not asked about: his key is the user's own.
+    question.clear();
+    const Call toBob = encryptText(1, 0, {"bob@example.org"}, m_text, GOMA_CHARSET_SHIFTJIS, &owner);
+    QCOMPARE(toBob.rc, 1);
+    QVERIFY(question.isEmpty());
+}
+
+void TestGomaPgp::everySignatureIsShown()
+{
+    // One text, signed by alice and by bob.
+    const GpgRun both = GnupgTestEnv::gpg(m_env->mainHome(), {"--clearsign", "-u", GnupgTestEnv::kAlice, "-u", GnupgTestEnv::kBob},
+                                          m_text);
+    QCOMPARE(both.exitCode, 0);
+    goma::setWindowsAllowed(true);
+    QWidget owner;
+    QString headline;
+    int panels = 0;
+    QStringList fingerprints;
+    onDialog(QStringLiteral("gomaVerifyDialog"), [&](QWidget *dialog) {
+        headline = dialog->findChild<QLabel *>(QStringLiteral("gomaVerdict"))->text();
+        panels = int(dialog->findChildren<QFrame *>(QStringLiteral("gomaSignature")).size());
+        for (QLabel *l : dialog->findChildren<QLabel *>())
+            if (l->text() == QLatin1String(GnupgTestEnv::kAlice) || l->text() == QLatin1String(GnupgTestEnv::kBob))
+                fingerprints << l->text();
+        clickOk(dialog);
+    });
+    const Call dec = decryptText(both.out, GOMA_CHARSET_SHIFTJIS, &owner);
+    QCOMPARE(dec.rc, 1);
+    QCOMPARE(headline, QStringLiteral("2 件の署名はすべて正しい署名です。"));
+    QCOMPARE(panels, 2);
+    fingerprints.sort();
+    QCOMPARE(fingerprints, (QStringList{QString::fromLatin1(GnupgTestEnv::kAlice), QString::fromLatin1(GnupgTestEnv::kBob)}));
+    const std::vector<goma::Verification> all = goma::lastSignatures();
+    QCOMPARE(all.size(), size_t(2));
+    for (const goma::Verification &v : all)
+        QCOMPARE(v.verdict, goma::Verdict::Good);
+
+    // Bob's signature with carol's, whose key is missing here: the whole is not good.
+    const QString carolKey = QStringLiteral(ZV_SOURCE_DIR "/tests/goma/keys/bob.sec.asc");
+    QCOMPARE(GnupgTestEnv::gpg(m_env->otherHome(), {QStringLiteral("--import"), carolKey}).exitCode, 0);
+    const GpgRun mixed = GnupgTestEnv::gpg(m_env->otherHome(), {"--clearsign", "-u", GnupgTestEnv::kBob, "-u", GnupgTestEnv::kCarol},
+                                           m_text);
+    GnupgTestEnv::gpg(m_env->otherHome(), {"--yes", "--delete-secret-and-public-keys", GnupgTestEnv::kBob});
+    QCOMPARE(mixed.exitCode, 0);
+    goma::setWindowsAllowed(false);
+    QCOMPARE(decryptText(mixed.out).rc, 1);
+    QCOMPARE(goma::lastVerification().verdict, goma::Verdict::UnknownKey);
+    QCOMPARE(goma::lastSignatures().size(), size_t(2));
+}
+
+void TestGomaPgp::unsignedMessageSaysSo()
+{
+    const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), {"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice}, m_text);
+    QCOMPARE(run.exitCode, 0);
+    goma::setWindowsAllowed(true);
+    QWidget owner;
+    QString headline;
+    onDialog(QStringLiteral("gomaVerifyDialog"), [&](QWidget *dialog) {
+        headline = dialog->findChild<QLabel *>(QStringLiteral("gomaVerdict"))->text();
+        clickOk(dialog);
+    });
+    const Call dec = decryptText(run.out, GOMA_CHARSET_SHIFTJIS, &owner);
+    QCOMPARE(dec.rc, 1);
+    QVERIFY2(headline.startsWith(QStringLiteral("署名はありません。")), qPrintable(headline));
+    // The keys it was addressed to stay known, for whoever wants to answer to them.
+    QCOMPARE(goma::lastRecipients().size(), 1);
+}
+
+void TestGomaPgp::charactersCp932LacksComeBackAsUtf8()
+{
+    const QByteArray utf8 = QStringLiteral("絵文字😀と한글も\r\n").toUtf8();
+    const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), {"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice}, utf8);
+    QCOMPARE(run.exitCode, 0);
+    const Call dec = decryptText(run.out);
+    QCOMPARE(dec.rc, 1);
+    QCOMPARE(dec.charset, GOMA_CHARSET_UTF8);
+    QCOMPARE(dec.text, utf8);
+    // Text that CP932 can carry still comes back as CP932.
+    const GpgRun plain = GnupgTestEnv::gpg(m_env->mainHome(), {"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice},
+                                           viaIconv("UTF-8", "CP932", m_text));
+    QCOMPARE(decryptText(plain.out).charset, GOMA_CHARSET_SHIFTJIS);
+}
+
+void TestGomaPgp::signedLineLengthAtTheLimit()
+{
+    // The longest line that is signed whole, and one byte more, which is refused rather than cut.
+    const QByteArray longest = QByteArray(19992, 'a') + "\r\n";
+    const Call ok = encryptText(0, 1, {}, longest, GOMA_CHARSET_SHIFTJIS);
+    QCOMPARE(ok.rc, 1);
+    QVERIFY(ok.text.contains(longest));
+    const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), {"--decrypt"}, ok.text);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(QByteArray(run.out).replace("\r\n", "\n"), QByteArray(19992, 'a') + "\n");
+    const Call cut = encryptText(0, 1, {}, "x\r\n" + QByteArray(19993, 'a') + "\r\n", GOMA_CHARSET_SHIFTJIS);
+    QCOMPARE(cut.rc, 0);
+    QVERIFY2(QString::fromUtf8(GOMALastError()).startsWith(QStringLiteral("2行目が長すぎる")), GOMALastError());
+    // Encrypting has no such limit.
+    QCOMPARE(encryptText(1, 0, {"bob@example.org"}, QByteArray(30000, 'a'), GOMA_CHARSET_SHIFTJIS).rc, 1);
+}
+
+void TestGomaPgp::clearSignSaysWhatItChanges()
+{
+    goma::setWindowsAllowed(true);
+    QWidget owner;
+    QString said;
+    onDialog(QStringLiteral("gomaSignNotice"), [&](QWidget *w) {
+        auto *box = static_cast<QMessageBox *>(w);
+        said = box->text();
+        box->button(QMessageBox::Cancel)->click();
+    });
+    const Call enc = encryptText(0, 1, {}, "trailing blanks  \r\nno final break", GOMA_CHARSET_SHIFTJIS, &owner);
+    QCOMPARE(enc.rc, 0);
+    QVERIFY(goma::lastFailure().cancelled);
+    QCOMPARE(said, QStringLiteral("署名の形式により、行末の空白は署名されず検証後には削除され、最後に改行が加わります。"));
+    // A text the format leaves alone is signed without a word.
+    said.clear();
+    QCOMPARE(encryptText(0, 1, {}, m_text, GOMA_CHARSET_SHIFTJIS, &owner).rc, 1);
+    QVERIFY(said.isEmpty());
 }
 
 QTEST_MAIN(TestGomaPgp)
