@@ -18,6 +18,8 @@ packages=(
   # benchmarks
   libbenchmark-dev
   desktop-file-utils appstream dpkg-dev file librsvg2-bin
+  # OpenPGP interoperability tests: two independent implementations besides GnuPG
+  rnp sq
   # fuzzing (clang with its libFuzzer and sanitizer runtimes)
   clang libclang-rt-14-dev
 )
