@@ -671,6 +671,25 @@ Made toCallerText(SecureBytes plain, const std::string &header)
     return {std::move(plain), GOMA_CHARSET_SHIFTJIS};
 }
 
+// Whether the signed part of a clear-signed text holds a line longer than GnuPG reads whole.
+bool hasOverlongSignedLine(std::string_view text)
+{
+    enum class State { Seeking, Body } state = State::Seeking;
+    bool overlong = false;
+    forEachLine(text, [&](std::string_view line, std::size_t) {
+        if (state == State::Seeking) {
+            if (trimmedLine(line) == kBeginSigned)
+                state = State::Body;
+            return true;
+        }
+        if (trimmedLine(line) == kBeginSignature)
+            return false;
+        overlong = trimmedLine(line).size() >= 19995;
+        return !overlong;
+    });
+    return overlong;
+}
+
 Result<Made> decryptText(QWidget *owner, std::string_view text)
 {
     const ArmourShape shape = inspectArmour(text);
@@ -679,6 +698,13 @@ Result<Made> decryptText(QWidget *owner, std::string_view text)
     if (!engineReady())
         return failureFrom(gpg_error(GPG_ERR_NOT_SUPPORTED));
     const Preferences prefs = loadPreferences();
+    if (shape.kind == ArmourKind::Signed && hasOverlongSignedLine(text)) {
+        // GnuPG reads such a line shortened (in the armour and in text mode alike), checks the shortened
+        // text and calls a good signature bad. "Bad" is never said of a signature that may be good.
+        return refused(QStringLiteral("この署名付きの文書には GnuPG が読める長さ（1行 19,995 バイト）を超える行があるため、"
+                                      "署名を検証できません。署名が不正だという意味ではありません。"
+                                      "送り主に、行を分けて署名し直すよう頼んでください。"));
+    }
     auto opened = open(prefs, text, shape.kind == ArmourKind::Signed);
     if (!ok(opened))
         return failure(opened);
