@@ -529,6 +529,20 @@ QStringList recipientsOf(gpgme_ctx_t c, QStringList *described)
     return ids;
 }
 
+// Watches GnuPG's status lines for a message without integrity protection: "DECRYPTION_INFO 0 <cipher> 0"
+// (neither MDC nor AEAD). GPGME reports only a failed decryption for it.
+gpgme_error_t integrityStatusCb(void *hook, const char *keyword, const char *args)
+{
+    if (keyword && args && std::strcmp(keyword, "DECRYPTION_INFO") == 0) {
+        const QList<QByteArray> fields = QByteArray(args).split(' ');
+        const bool noMdc = !fields.isEmpty() && fields[0] == "0";
+        const bool noAead = fields.size() < 3 || fields[2] == "0";
+        if (noMdc && noAead)
+            *static_cast<bool *>(hook) = true;
+    }
+    return 0;
+}
+
 } // namespace
 
 Result<Opened> open(const Preferences &prefs, std::string_view armoured, bool clearSigned)
@@ -537,6 +551,11 @@ Result<Opened> open(const Preferences &prefs, std::string_view armoured, bool cl
     if (!ok(started))
         return failure(started);
     bool verifyOnly = clearSigned;
+    bool unprotected = false;
+    if (!clearSigned) {
+        gpgme_set_ctx_flag(value(started).ctx(), "full-status", "1");
+        gpgme_set_status_cb(value(started).ctx(), integrityStatusCb, &unprotected);
+    }
     gpgme_error_t err;
     if (clearSigned) {
         err = gpgme_op_verify(value(started).ctx(), value(started).in(), nullptr, value(started).out().data());
@@ -566,7 +585,7 @@ Result<Opened> open(const Preferences &prefs, std::string_view armoured, bool cl
                          .arg(described.isEmpty() ? QStringLiteral("（不明）") : described.join(QStringLiteral("、")));
             return f;
         }
-        if (dr && dr->legacy_cipher_nomdc) {
+        if ((dr && dr->legacy_cipher_nomdc) || unprotected) {
             Failure f = op.fail(gpg_error(GPG_ERR_BAD_DATA), {});
             f.what = QStringLiteral("完全性の保護がない暗号文です。改変されていないことを確認できないため、復号しません。");
             return f;

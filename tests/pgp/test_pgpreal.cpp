@@ -102,6 +102,13 @@ private slots:
         QTest::newRow("altered signed text")
             << "decrypt" << QString::fromLatin1(signedByBob.out).replace(u("signed"), u("changed")) << alice << QByteArray()
             << u("復号化と検証に失敗しました。") << u("署名が文書と一致しません。");
+        const GpgRun noMdc = GnupgTestEnv::gpg(m_gpg.mainHome(), {"--rfc2440", "--armor", "--trust-model", "always",
+                                                                    "--encrypt", "-r", GnupgTestEnv::kBob},
+                                               "unprotected\n");
+        QCOMPARE(noMdc.exitCode, 0);
+        QTest::newRow("no integrity protection")
+            << "decrypt" << QString::fromLatin1(noMdc.out) << alice << QByteArray() << u("復号化と検証に失敗しました。")
+            << u("完全性の保護がない暗号文です。");
         QTest::newRow("damaged armour") << "decrypt" << QString::fromLatin1(forCarol.out).left(200) << alice << QByteArray()
                                         << u("復号化と検証に失敗しました。") << u("壊れて");
         QTest::newRow("half-width katakana under JIS")
