@@ -26,6 +26,7 @@ QStringList g_lastRecipients;
 LastFailure g_lastFailure;
 QByteArray g_lastFailureUtf8; // what GOMALastError hands out; stays valid until the next call
 bool g_windowsAllowed = true;
+QByteArray g_lastSignerUtf8; // "user ID [key ID]" of the key that signed last
 
 // A clear-signed line this long or longer is cut by GnuPG's armour; such a text is refused instead.
 constexpr std::size_t kMaxSignedLineBytes = 19993; // with its CR LF, under GnuPG's 19,995
@@ -502,11 +503,16 @@ Result<Made> encryptText(QWidget *owner, bool doEncrypt, bool doSign, const char
         }
     }
     Key signer;
+    QString signerName;
     if (doSign) {
         auto s = resolveSigner(owner, prefs);
         if (!ok(s))
             return failure(s);
         signer = std::move(value(s));
+        const QString fpr = QString::fromLatin1(signer->fpr ? signer->fpr : "");
+        signerName = QStringLiteral("%1 [%2]").arg(signer->uids && signer->uids->uid ? QString::fromUtf8(signer->uids->uid)
+                                                                                      : QString(),
+                                                   fpr.right(16));
     }
     if (doEncrypt) {
         const auto holds = [&](const QString &fpr) {
@@ -565,6 +571,7 @@ Result<Made> encryptText(QWidget *owner, bool doEncrypt, bool doSign, const char
         if (!insertArmourHeader(value(armoured), kBeginSignature, charsetHeader))
             return refused(QStringLiteral("GnuPG の出力を読めません。"));
     }
+    g_lastSignerUtf8 = signerName.toUtf8();
     return Made{toCrLf(view(value(armoured))), GOMA_CHARSET_SHIFTJIS};
 }
 
@@ -850,6 +857,7 @@ GOMA_API int GOMAEncryptText(GOMA_HWND owner, int encrypt, int sign, const char 
     if (!result)
         return 0;
     *result = nullptr;
+    goma::g_lastSignerUtf8.clear();
     return goma::guardedCall([&] {
         if (!text)
             return goma::handOver(goma::refused(QStringLiteral("文書がありません。")), result);
@@ -875,6 +883,8 @@ GOMA_API int GOMADecryptText(GOMA_HWND owner, const char *text, GOMA_HGLOBAL *re
 }
 
 GOMA_API const char *GOMALastError(void) { return goma::g_lastFailureUtf8.constData(); }
+
+GOMA_API const char *GOMALastSigner(void) { return goma::g_lastSignerUtf8.constData(); }
 
 GOMA_API int GOMALaunchKeys(GOMA_HWND)
 {

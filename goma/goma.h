@@ -51,6 +51,10 @@ GOMA_API int GOMADecryptText(GOMA_HWND owner, const char *text, GOMA_HGLOBAL *re
  * valid until the next call; empty after a success or when the user cancelled. */
 GOMA_API const char *GOMALastError(void);
 
+/* The key that signed in the last successful GOMAEncryptText call with sign 1 ("user ID [key ID]", UTF-8),
+ * also when the library chose it without asking; empty otherwise. Valid until the next call. */
+GOMA_API const char *GOMALastSigner(void);
+
 /* Starts the user's key manager (detached); 0 when none could be started. */
 GOMA_API int GOMALaunchKeys(GOMA_HWND owner);
 /* Starts the user's PGP tools (detached). */

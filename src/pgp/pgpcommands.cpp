@@ -3,6 +3,7 @@
 
 #include "app/frmMain.h"
 #include "pgp/pgplibrary.h"
+#include "platform/application.h"
 #include "platform/dialogs.h"
 #include "platform/settingsstore.h"
 #include "platform/textcodec.h"
@@ -126,6 +127,10 @@ bool TfrmMain::PgpEncrypt(int encrypt, int sign)
     if (result.isEmpty())
         return false;
     Memo->setText(editorText(result, pgp().resultCharset()));
+    // The library may have chosen the signing key itself: the status bar says which one signed.
+    if (const QString signer = pgp().lastSigner(); sign && !signer.isEmpty())
+        if (auto *app = Application::instance())
+            app->setHint(u("署名した鍵: %1").arg(signer));
     return true;
 }
 

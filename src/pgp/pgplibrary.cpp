@@ -69,6 +69,7 @@ int GomaLibrary::preferences(QWidget *owner) { return GOMAPreferences(owner); }
 int GomaLibrary::about(QWidget *owner) { return GOMAAbout(owner); }
 int GomaLibrary::version() { return GOMAGetVersion(); }
 QString GomaLibrary::failureReason() { return QString::fromUtf8(GOMALastError()); }
+QString GomaLibrary::lastSigner() { return QString::fromUtf8(GOMALastSigner()); }
 
 } // namespace zv
 

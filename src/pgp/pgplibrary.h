@@ -27,6 +27,8 @@ public:
     // Why the last text command or key manager start failed, in Japanese; empty when the library gave no
     // reason (or the user cancelled).
     virtual QString failureReason() { return {}; }
+    // The key that signed in the last successful signing command, also one the library chose itself.
+    virtual QString lastSigner() { return {}; }
     // What the last text handed back is: 2 for CP932 bytes, 3 for UTF-8 (a decrypted text with characters
     // that CP932 lacks).
     virtual int resultCharset() { return 2; }
@@ -46,6 +48,7 @@ public:
     int about(QWidget *owner) override;
     int version() override;
     QString failureReason() override;
+    QString lastSigner() override;
     int resultCharset() override { return m_resultCharset; }
 
 private:
