@@ -24,6 +24,8 @@ packages=(
   desktop-file-utils appstream dpkg-dev file librsvg2-bin
   # the Debian package: debhelper builds it, lintian checks it, man-db shows its manual page
   debhelper fakeroot lintian man-db locales
+  # OpenPGP interoperability tests: two independent implementations besides GnuPG
+  rnp sq
   # fuzzing (clang with its libFuzzer and sanitizer runtimes)
   clang libclang-rt-14-dev
 )

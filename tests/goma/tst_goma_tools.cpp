@@ -70,14 +70,14 @@ void TestGomaTools::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     qputenv("XDG_CONFIG_HOME", (m_dir->path() + QStringLiteral("/config")).toLocal8Bit());
-    qunsetenv("GOMA_NO_WINDOWS");
+    goma::setWindowsAllowed(true);
     m_savedPath = qgetenv("PATH");
 }
 
 void TestGomaTools::cleanup()
 {
     qputenv("PATH", m_savedPath);
-    qunsetenv("GOMA_NO_WINDOWS");
+    goma::setWindowsAllowed(true);
 }
 
 void TestGomaTools::launchesFirstKeyManagerFound_data()
@@ -101,11 +101,16 @@ void TestGomaTools::launchesFirstKeyManagerFound()
         QFile script(bin + QLatin1Char('/') + name);
         QVERIFY(script.open(QIODevice::WriteOnly));
         // Arguments are recorded too: the program gets none, and no shell word-splitting is involved.
-        script.write(QStringLiteral("#!/bin/sh\necho \"$#\" > '%1/%2'\n").arg(marks, name).toUtf8());
+        // So is the keyring it works on: the one the library's preferences name.
+        script.write(QStringLiteral("#!/bin/sh\necho \"$# $GNUPGHOME\" > '%1/%2'\n").arg(marks, name).toUtf8());
         script.close();
         QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     }
     qputenv("PATH", bin.toLocal8Bit());
+    const QString home = m_dir->path() + QStringLiteral("/gnupg home");
+    goma::Preferences prefs;
+    prefs.gnupgHome = home;
+    QVERIFY(goma::savePreferences(prefs));
 
     for (auto launch : {&GOMALaunchKeys, &GOMALaunchTools}) {
         QDir(marks).removeRecursively();
@@ -113,13 +118,18 @@ void TestGomaTools::launchesFirstKeyManagerFound()
         const int rc = launch(nullptr);
         if (expected.isEmpty()) {
             QCOMPARE(rc, 0);
+            // The user is told what was looked for and what to install.
+            QCOMPARE(QString::fromUtf8(GOMALastError()),
+                     QStringLiteral("鍵の管理プログラムが見つかりません（探したプログラム: kleopatra、seahorse、gpa）。\n"
+                                    "Debian では kleopatra、seahorse、gpa のいずれかのパッケージをインストールしてください。"));
             QTest::qWait(200);
             QVERIFY(QDir(marks).isEmpty());
             continue;
         }
         QVERIFY(rc != 0);
+        QCOMPARE(QByteArray(GOMALastError()), QByteArray());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marks + QLatin1Char('/') + expected), 30000);
-        QCOMPARE(readFile(marks + QLatin1Char('/') + expected), QByteArray("0\n"));
+        QCOMPARE(readFile(marks + QLatin1Char('/') + expected), "0 " + QFile::encodeName(home) + "\n");
         QTest::qWait(100);
         QCOMPARE(QDir(marks).entryList(QDir::Files), QStringList{expected}); // only one program starts
     }
@@ -131,7 +141,10 @@ void TestGomaTools::preferencesFile_data()
     QTest::addColumn<QString>("defaultKey");
     QTest::addColumn<bool>("encryptToSelf");
     QTest::addColumn<QString>("home");
-    QTest::newRow("missing file") << QByteArray() << QString() << false << QString();
+    // Encrypting to oneself is on unless the file says otherwise: nobody is locked out of their own text.
+    QTest::newRow("missing file") << QByteArray() << QString() << true << QString();
+    QTest::newRow("no encrypt-to-self line") << QByteArray("default-key=ABCDEF\n") << QStringLiteral("ABCDEF") << true
+                                             << QString();
     QTest::newRow("all set") << QByteArray("default-key=ABCDEF\nencrypt-to-self=1\ngnupg-home=/tmp/x\n")
                              << QStringLiteral("ABCDEF") << true << QStringLiteral("/tmp/x");
     QTest::newRow("comments, blanks, spaces, unknown keys")
@@ -235,7 +248,8 @@ void TestGomaTools::aboutWindowAndVersion()
         button(dialog, QDialogButtonBox::Ok)->click();
     });
     QCOMPARE(GOMAAbout(&owner), 1);
-    QCOMPARE(title, QStringLiteral("Gomaについて"));
+    // Not the caption of the program's own version box ("Gomaについて").
+    QCOMPARE(title, QStringLiteral("Goma ライブラリの情報"));
     QVERIFY(texts.contains(QStringLiteral("Goma バージョン 2.00")));
     // The GnuPG version shown is the one gpg itself reports.
     QProcess gpg;
@@ -248,14 +262,14 @@ void TestGomaTools::aboutWindowAndVersion()
 
 void TestGomaTools::noWindowsMeansNoWindows()
 {
-    qputenv("GOMA_NO_WINDOWS", "1");
+    goma::setWindowsAllowed(false);
     QVERIFY(!goma::windowsAllowed());
     bool shown = false;
     onModal(QStringLiteral("gomaPreferencesDialog"), [&](QWidget *w) { shown = true; w->close(); });
     QCOMPARE(GOMAPreferences(nullptr), 0);
     QCOMPARE(GOMAAbout(nullptr), 0);
     QVERIFY(!shown);
-    qputenv("GOMA_NO_WINDOWS", "0");
+    goma::setWindowsAllowed(true);
     QVERIFY(goma::windowsAllowed());
 }
 
