@@ -7,7 +7,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -453,33 +455,72 @@ SettingsStore::SettingsStore()
 
 SettingsStore::~SettingsStore() = default;
 
-QString SettingsStore::readString(const QString &section, const QString &name, const QString &def) const
+namespace {
+
+SettingsStore::AccessObserver g_observer;
+
+// The integer a stored text holds: signed decimal, or after "$" or "0x" hexadecimal taken as the 32 bits of
+// the integer. A decimal number too long for 64 bits gives that range's end, so that it still reads as the
+// nearest end of a setting's range.
+std::optional<qint64> parseInteger(const QString &stored)
 {
+    const QString text = stored.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    if (text.startsWith(QLatin1Char('$'))) {
+        const uint v = text.mid(1).toUInt(&ok, 16);
+        return ok ? std::optional<qint64>(int(v)) : std::nullopt;
+    }
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        const uint v = text.mid(2).toUInt(&ok, 16);
+        return ok ? std::optional<qint64>(int(v)) : std::nullopt;
+    }
+    const qint64 v = text.toLongLong(&ok, 10);
+    if (ok)
+        return v;
+    qsizetype digits = text.startsWith(QLatin1Char('-')) || text.startsWith(QLatin1Char('+')) ? 1 : 0;
+    if (digits == text.size())
+        return std::nullopt;
+    for (qsizetype i = digits; i < text.size(); ++i)
+        if (text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9'))
+            return std::nullopt;
+    return text.startsWith(QLatin1Char('-')) ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+}
+
+QString boolText(bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); }
+
+} // namespace
+
+void SettingsStore::setAccessObserver(AccessObserver observer) { g_observer = std::move(observer); }
+
+std::optional<QString> SettingsStore::text(const QString &section, const QString &name) const
+{
+    if (g_observer)
+        g_observer(section, name, false);
     const auto key = m_snapshot.keys.constFind(sectionKey(section));
     if (key == m_snapshot.keys.cend())
-        return def;
+        return std::nullopt;
     const auto value = key->constFind(name);
     if (value == key->cend())
-        return def;
+        return std::nullopt;
     if (!value->isString)
         throw PlatformError(QStringLiteral("'%1' のﾃﾞｰﾀ型が不正です").arg(name));
     return value->data;
 }
 
+QString SettingsStore::readString(const QString &section, const QString &name, const QString &def) const
+{
+    return text(section, name).value_or(def);
+}
+
 int SettingsStore::readInteger(const QString &section, const QString &name, int def) const
 {
-    const QString text = readString(section, name, QString()).trimmed();
-    if (text.isEmpty())
+    const auto stored = text(section, name);
+    const auto v = stored ? parseInteger(*stored) : std::nullopt;
+    if (!v || *v < std::numeric_limits<int>::min() || *v > std::numeric_limits<int>::max())
         return def;
-    bool ok = false;
-    int v = 0;
-    if (text.startsWith(QLatin1Char('$')))
-        v = int(text.mid(1).toUInt(&ok, 16));
-    else if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        v = int(text.mid(2).toUInt(&ok, 16));
-    else
-        v = text.toInt(&ok, 10);
-    return ok ? v : def;
+    return int(*v);
 }
 
 bool SettingsStore::readBool(const QString &section, const QString &name, bool def) const
@@ -487,8 +528,24 @@ bool SettingsStore::readBool(const QString &section, const QString &name, bool d
     return readInteger(section, name, def ? 1 : 0) != 0;
 }
 
-void SettingsStore::writeRaw(const QString &section, const QString &name, const QString &value)
+int SettingsStore::read(const setting::Int &s) const
 {
+    const auto stored = text(s.sectionName(), s.key());
+    const auto v = stored ? parseInteger(*stored) : std::nullopt;
+    return v ? int(std::clamp<qint64>(*v, s.min, s.max)) : s.def;
+}
+
+bool SettingsStore::read(const setting::Bool &s) const { return readBool(s.sectionName(), s.key(), s.def); }
+
+QString SettingsStore::read(const setting::Text &s) const
+{
+    return readString(s.sectionName(), s.key(), s.def.toString());
+}
+
+void SettingsStore::writeString(const QString &section, const QString &name, const QString &value)
+{
+    if (g_observer)
+        g_observer(section, name, true);
     const QString key = sectionKey(section);
     const bool hadSection = m_snapshot.keys.contains(key);
     const bool written = updateStore([&](RegFile &file) {
@@ -502,19 +559,21 @@ void SettingsStore::writeRaw(const QString &section, const QString &name, const 
     }
 }
 
-void SettingsStore::writeString(const QString &section, const QString &name, const QString &value)
-{
-    writeRaw(section, name, value);
-}
-
 void SettingsStore::writeInteger(const QString &section, const QString &name, int value)
 {
-    writeRaw(section, name, QString::number(value));
+    writeString(section, name, QString::number(value));
 }
 
 void SettingsStore::writeBool(const QString &section, const QString &name, bool value)
 {
-    writeRaw(section, name, value ? QStringLiteral("1") : QStringLiteral("0"));
+    writeString(section, name, boolText(value));
+}
+
+void SettingsStore::write(const setting::Int &s, int value) { writeInteger(s.sectionName(), s.key(), value); }
+void SettingsStore::write(const setting::Bool &s, bool value) { writeBool(s.sectionName(), s.key(), value); }
+void SettingsStore::write(const setting::Text &s, const QString &value)
+{
+    writeString(s.sectionName(), s.key(), value);
 }
 
 } // namespace zv

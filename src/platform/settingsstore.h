@@ -8,12 +8,18 @@
 // write takes the file's lock, reads the file again, changes the one value and replaces the file atomically
 // (temporary file, flush, rename), so several running copies never tear it or lose each other's updates.
 // A file that cannot be parsed is moved aside (kept) and the defaults are used.
+//
+// The program reads and writes its settings through the rows of settingstable.h; the calls that take a
+// section and a name are for values outside that table (tests, tools).
+
+#include "settingstable.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace zv {
@@ -53,6 +59,21 @@ public:
     void writeInteger(const QString &section, const QString &name, int value);
     void writeBool(const QString &section, const QString &name, bool value);
 
+    // A row of the settings table: its default, and for an integer its range (a stored integer outside
+    // it reads as the nearest end).
+    int read(const setting::Int &s) const;
+    bool read(const setting::Bool &s) const;
+    QString read(const setting::Text &s) const;
+    void write(const setting::Int &s, int value);
+    void write(const setting::Bool &s, bool value);
+    void write(const setting::Text &s, const QString &value);
+
+
+    // Tests watch what the program asks of the store: called with the section and name of every value read
+    // or written, in this process, until it is cleared with an empty function.
+    using AccessObserver = std::function<void(const QString &section, const QString &name, bool write)>;
+    static void setAccessObserver(AccessObserver observer);
+
     // Whether the program's key exists and which sections it holds, as the file stands now (tests).
     static std::optional<RegFile> readFile();
 
@@ -64,11 +85,9 @@ public:
 
 private:
     RegFile m_snapshot;
-    void writeRaw(const QString &section, const QString &name, const QString &value);
+    // The stored text, or nullopt when the value or its section is missing; a value of another type than a
+    // string raises the store's error.
+    std::optional<QString> text(const QString &section, const QString &name) const;
 };
-
-// Section names used by the program.
-inline const QString kOtherData = QStringLiteral("Other Data");
-inline const QString kFormData = QStringLiteral("FormData");
 
 } // namespace zv
