@@ -206,27 +206,29 @@ bool TfrmMain::FormCloseQuery()
         }
     }
 
-    // The window settings, whatever the answer. A setting that cannot be written is reported; it does not
-    // keep the window from closing, so that a settings folder that cannot be written never traps the user.
+    // The window settings, whatever the answer, in one write of the settings file. A setting that cannot be
+    // written is reported; it does not keep the window from closing, so that a settings folder that cannot
+    // be written never traps the user.
     runGuarded([this] {
-        SettingsStore store;
+        SettingsBatch values;
         const int state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
-        store.write(setting::WindowState, state);
+        values.set(setting::WindowState, state);
         if (state == 0) {
-            store.write(setting::Left, x());
-            store.write(setting::Top, y());
-            store.write(setting::Height, height());
-            store.write(setting::Width, width());
+            values.set(setting::Left, x());
+            values.set(setting::Top, y());
+            values.set(setting::Height, height());
+            values.set(setting::Width, width());
         }
         for (int n = 1; n <= 4; ++n)
-            store.write(setting::Recent[n - 1], recent(n));
+            values.set(setting::Recent[n - 1], recent(n));
         const QPoint findPos = cdlFind->storedPosition();
-        store.write(setting::FindLeft, findPos.x());
-        store.write(setting::FindTop, findPos.y());
-        store.write(setting::WordWrap, EditWordWrap->isChecked());
-        store.write(setting::ToolBar, !ToolBar->isHidden());
-        store.write(setting::StatusBar, !StatusBar->isHidden());
-        store.write(setting::FindText, cdlFind->findText());
+        values.set(setting::FindLeft, findPos.x());
+        values.set(setting::FindTop, findPos.y());
+        values.set(setting::WordWrap, EditWordWrap->isChecked());
+        values.set(setting::ToolBar, !ToolBar->isHidden());
+        values.set(setting::StatusBar, !StatusBar->isHidden());
+        values.set(setting::FindText, cdlFind->findText());
+        SettingsStore::commit(values);
     });
     return canClose;
 }

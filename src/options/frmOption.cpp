@@ -527,31 +527,32 @@ void TfrmOption::cmdOKClick()
     // 4.
     const CompColorTable colors = lblPreview->imeColors();
 
-    // 5. All 27 settings, in this order.
-    SettingsStore store;
-    store.write(setting::ImeMode, radJapanese->isChecked());
-    store.write(setting::SelBar, chkSelBar->isChecked());
-    store.write(setting::Vertical, chkVertical->isChecked());
-    store.write(setting::FontName, font.name);
-    store.write(setting::FontSize, font.pointSize);
-    store.write(setting::FontColor, int(font.color));
-    store.write(setting::FontBold, font.bold);
-    store.write(setting::FontItalic, font.italic);
-    store.write(setting::FontUnderline, font.underline);
-    store.write(setting::FontStrikeOut, font.strikeOut);
-    store.write(setting::BackColor, int(back));
-    store.write(setting::EscExit, chkEscExit->isChecked());
-    store.write(setting::FlatToolbar, chkFlatToolbar->isChecked());
-    store.write(setting::AutoIndent, chkAutoIndent->isChecked());
-    store.write(setting::TabToSpace, chkTabToSpace->isChecked());
-    store.write(setting::DateTime, txtDateTime->currentText());
-    store.write(setting::ShellProg, txtShellProg->text());
-    store.write(setting::TabWidth, udTabWidth->value());
+    // 5. All 27 settings, in this order, in one write of the settings file.
+    SettingsBatch values;
+    values.set(setting::ImeMode, radJapanese->isChecked());
+    values.set(setting::SelBar, chkSelBar->isChecked());
+    values.set(setting::Vertical, chkVertical->isChecked());
+    values.set(setting::FontName, font.name);
+    values.set(setting::FontSize, font.pointSize);
+    values.set(setting::FontColor, int(font.color));
+    values.set(setting::FontBold, font.bold);
+    values.set(setting::FontItalic, font.italic);
+    values.set(setting::FontUnderline, font.underline);
+    values.set(setting::FontStrikeOut, font.strikeOut);
+    values.set(setting::BackColor, int(back));
+    values.set(setting::EscExit, chkEscExit->isChecked());
+    values.set(setting::FlatToolbar, chkFlatToolbar->isChecked());
+    values.set(setting::AutoIndent, chkAutoIndent->isChecked());
+    values.set(setting::TabToSpace, chkTabToSpace->isChecked());
+    values.set(setting::DateTime, txtDateTime->currentText());
+    values.set(setting::ShellProg, txtShellProg->text());
+    values.set(setting::TabWidth, udTabWidth->value());
     for (size_t i = 0; i < colors.size(); ++i) {
-        store.write(setting::ImeBackground[i], int(colors[i].background));
-        store.write(setting::ImeText[i], int(colors[i].text));
+        values.set(setting::ImeBackground[i], int(colors[i].background));
+        values.set(setting::ImeText[i], int(colors[i].text));
     }
-    store.write(setting::PgpCharSet, optShiftJIS->isChecked());
+    values.set(setting::PgpCharSet, optShiftJIS->isChecked());
+    SettingsStore::commit(values);
 
     // 6.
     FOKPressed = true;

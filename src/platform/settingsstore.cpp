@@ -542,21 +542,44 @@ QString SettingsStore::read(const setting::Text &s) const
     return readString(s.sectionName(), s.key(), s.def.toString());
 }
 
-void SettingsStore::writeString(const QString &section, const QString &name, const QString &value)
+void SettingsStore::write(const SettingsBatch &batch) { writeBatch(batch, &m_snapshot); }
+
+void SettingsStore::commit(const SettingsBatch &batch) { writeBatch(batch, nullptr); }
+
+void SettingsStore::writeBatch(const SettingsBatch &batch, RegFile *snapshot)
 {
+    if (batch.isEmpty())
+        return;
     if (g_observer)
-        g_observer(section, name, true);
-    const QString key = sectionKey(section);
-    const bool hadSection = m_snapshot.keys.contains(key);
+        for (const auto &v : batch.m_values)
+            g_observer(v.section, v.name, true);
+    const auto &first = batch.m_values.constFirst();
+    // Whether the first value's section was there, as the view saw it (without one: as the file stands).
+    const auto hadSection = [&] {
+        if (snapshot)
+            return snapshot->keys.contains(sectionKey(first.section));
+        const auto file = readFile();
+        return file && file->keys.contains(sectionKey(first.section));
+    };
+    const bool sectionBefore = snapshot ? hadSection() : false;
     const bool written = updateStore([&](RegFile &file) {
-        file.setValue(key, name, RegValue{true, value});
-        m_snapshot = file;
+        for (const auto &v : batch.m_values)
+            file.setValue(sectionKey(v.section), v.name, RegValue{true, v.text});
+        if (snapshot)
+            *snapshot = file;
     });
     if (!written) {
-        if (!hadSection)
-            throw PlatformError(QStringLiteral("ｷｰ %1 の作成に失敗しました").arg(section));
-        throw PlatformError(QStringLiteral("'%1' の設定に失敗しました").arg(name));
+        if (!(snapshot ? sectionBefore : hadSection()))
+            throw PlatformError(QStringLiteral("ｷｰ %1 の作成に失敗しました").arg(first.section));
+        throw PlatformError(QStringLiteral("'%1' の設定に失敗しました").arg(first.name));
     }
+}
+
+void SettingsStore::writeString(const QString &section, const QString &name, const QString &value)
+{
+    SettingsBatch batch;
+    batch.setString(section, name, value);
+    write(batch);
 }
 
 void SettingsStore::writeInteger(const QString &section, const QString &name, int value)
@@ -575,5 +598,31 @@ void SettingsStore::write(const setting::Text &s, const QString &value)
 {
     writeString(s.sectionName(), s.key(), value);
 }
+
+// ---- SettingsBatch -------------------------------------------------------------------------------------
+
+void SettingsBatch::setString(const QString &section, const QString &name, const QString &value)
+{
+    for (Value &v : m_values)
+        if (v.section == section && v.name == name) {
+            v.text = value;
+            return;
+        }
+    m_values.append(Value{section, name, value});
+}
+
+void SettingsBatch::setInteger(const QString &section, const QString &name, int value)
+{
+    setString(section, name, QString::number(value));
+}
+
+void SettingsBatch::setBool(const QString &section, const QString &name, bool value)
+{
+    setString(section, name, boolText(value));
+}
+
+void SettingsBatch::set(const setting::Int &s, int value) { setInteger(s.sectionName(), s.key(), value); }
+void SettingsBatch::set(const setting::Bool &s, bool value) { setBool(s.sectionName(), s.key(), value); }
+void SettingsBatch::set(const setting::Text &s, const QString &value) { setString(s.sectionName(), s.key(), value); }
 
 } // namespace zv

@@ -1,9 +1,11 @@
 // What the program asks of the settings store, walked against the settings table: every value read or
 // written by start-up, the word-wrap command, the options dialog, encryption and the close is a row of the
-// table, and every row is used by one of them.
+// table, every row is used by one of them, and the close and OK in the options dialog each write the
+// settings file once.
 
 #include "options/frmOption.h"
 #include "platform/settingsstore.h"
+#include "filereplacements.h"
 #include "testenv.h"
 
 #include <QPushButton>
@@ -70,6 +72,32 @@ private slots:
         QSet<QString> neverWritten = rows - watch.written;
         QCOMPARE(neverWritten, (QSet<QString>{"Other Data/PrintFontBold", "Other Data/PrintFontItalic",
                                               "Other Data/PrintFontUnderline", "Other Data/PrintFontStrikeOut"}));
+    }
+
+    void closeAndOptionsWriteTheFileOnceEach()
+    {
+        TestEnv env;
+        auto w = env.makeWindow();
+        FileReplacements replaced(env.settingsPath());
+        QVERIFY(replaced.ok());
+        expectOptionsOK(env);
+        w->ViewOptionClick();
+        QCOMPARE(replaced.count(), 1);
+        // A refused close writes the window values too: once.
+        w->Memo->setText(QStringLiteral("未保存"));
+        w->Memo->setModified(true);
+        env.dialogs.expectMessage(IDCANCEL);
+        QVERIFY(!w->close());
+        QCOMPARE(replaced.count(), 2);
+        env.dialogs.expectMessage(IDNO);
+        QVERIFY(w->close());
+        QCOMPARE(replaced.count(), 3);
+        QVERIFY(env.dialogs.allUsed());
+        // All 27 options and the 15 window values are there.
+        const auto file = SettingsStore::readFile();
+        QVERIFY(file.has_value());
+        QCOMPARE(file->keys.value(QStringLiteral("Software\\Velmorin\\Zuvelo\\Other Data")).size(), 27 + 8);
+        QCOMPARE(file->keys.value(QStringLiteral("Software\\Velmorin\\Zuvelo\\FormData")).size(), 7);
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "platform/platformerror.h"
 #include "platform/settingsstore.h"
+#include "../support/filereplacements.h"
 
 #include <QDir>
 #include <QFile>
@@ -191,32 +192,33 @@ private slots:
 
     // ---- the settings table, walked row by row ----------------------------------------------------------
 
-    // Every row written comes back through a fresh view, stored in the file's text encoding.
+    // Every row written in one batch comes back through a fresh view, stored in the file's text encoding.
     void everyRowRoundTrips()
     {
         using setting::Row;
-        SettingsStore writer;
+        SettingsBatch batch;
         QMap<QString, QString> expected; // "section/name" -> stored text
         for (const Row &r : setting::all()) {
             QString text;
             switch (r.type) {
             case Row::Type::Integer: {
                 const int v = r.intDefault != r.max ? r.max : r.min; // in range, not the default
-                writer.writeInteger(r.sectionName(), r.key(), v);
+                batch.setInteger(r.sectionName(), r.key(), v);
                 text = QString::number(v);
                 break;
             }
             case Row::Type::Boolean:
-                writer.writeBool(r.sectionName(), r.key(), !r.intDefault);
+                batch.setBool(r.sectionName(), r.key(), !r.intDefault);
                 text = r.intDefault ? QStringLiteral("0") : QStringLiteral("1");
                 break;
             case Row::Type::String:
                 text = QStringLiteral("値 \"%1\" \\").arg(QString::fromLatin1(r.name));
-                writer.writeString(r.sectionName(), r.key(), text);
+                batch.setString(r.sectionName(), r.key(), text);
                 break;
             }
             expected.insert(r.sectionName() + QLatin1Char('/') + r.key(), text);
         }
+        SettingsStore().write(batch);
 
         const auto file = SettingsStore::readFile();
         QVERIFY(file.has_value());
@@ -307,6 +309,68 @@ private slots:
         // The same through the rows the program names.
         QCOMPARE(store.read(setting::ImeBackground[3]), 0x00FFFF);
         QCOMPARE(store.read(setting::DateTime), QStringLiteral("yy/mm/dd hh:nn:ss"));
+    }
+
+    // A batch is one replacement of the file, single writes one each; a value set twice keeps the last.
+    void batchReplacesTheFileOnce()
+    {
+        writeFile(withOtherData("\"Keep\"=\"k\"\n"));
+        SettingsStore store;
+        FileReplacements replaced(SettingsStore::filePath());
+        QVERIFY(replaced.ok());
+        SettingsBatch batch;
+        batch.setInteger(kFormData, QStringLiteral("Left"), 5);
+        batch.setString(kOtherData, QStringLiteral("FindText"), QStringLiteral("一"));
+        batch.setBool(kOtherData, QStringLiteral("WordWrap"), true);
+        batch.setString(kOtherData, QStringLiteral("FindText"), QStringLiteral("二"));
+        store.write(batch);
+        QCOMPARE(replaced.count(), 1);
+        store.writeInteger(kFormData, QStringLiteral("Left"), 6);
+        store.writeBool(kOtherData, QStringLiteral("WordWrap"), false);
+        QCOMPARE(replaced.count(), 3);
+
+        const auto file = SettingsStore::readFile();
+        QVERIFY(file.has_value());
+        const QString other = QStringLiteral("Software\\Velmorin\\Zuvelo\\Other Data");
+        QCOMPARE(file->valueOrder.value(other), (QStringList{"Keep", "FindText", "WordWrap"}));
+        SettingsStore after;
+        QCOMPARE(after.readString(kOtherData, QStringLiteral("FindText"), QString()), QStringLiteral("二"));
+        QCOMPARE(after.readString(kOtherData, QStringLiteral("Keep"), QString()), QStringLiteral("k"));
+        QCOMPARE(after.readInteger(kFormData, QStringLiteral("Left"), 0), 6);
+    }
+
+    // A batch that cannot be written writes none of its values; the error names its first value, or the
+    // first value's section when the view did not have it.
+    void failedBatchWritesNothing()
+    {
+        writeFile(withOtherData("\"FindText\"=\"古い\"\n"));
+        const QByteArray before = readFile();
+        // A folder where the lock file belongs: no copy can take the lock, root included.
+        const QString lock = SettingsStore::filePath() + QStringLiteral(".lock");
+        QFile::remove(lock);
+        QVERIFY(QDir().mkdir(lock));
+        // Through a view, and without one (SettingsStore::commit).
+        auto attempt = [](const QString &firstSection, bool view) -> QString {
+            SettingsBatch batch;
+            batch.setString(firstSection, QStringLiteral("First"), QStringLiteral("x"));
+            batch.setString(kOtherData, QStringLiteral("FindText"), QStringLiteral("新しい"));
+            try {
+                if (view)
+                    SettingsStore().write(batch);
+                else
+                    SettingsStore::commit(batch);
+            } catch (const PlatformError &e) {
+                return e.text();
+            }
+            return QStringLiteral("no error");
+        };
+        QStringList errors;
+        for (const bool view : {true, false})
+            errors << attempt(kOtherData, view) << attempt(kFormData, view);
+        QVERIFY(QDir().rmdir(lock));
+        QCOMPARE(errors, (QStringList{"'First' の設定に失敗しました", "ｷｰ FormData の作成に失敗しました",
+                                      "'First' の設定に失敗しました", "ｷｰ FormData の作成に失敗しました"}));
+        QCOMPARE(readFile(), before);
     }
 
     void severalCopiesWritingAtOnceLoseNothing()
