@@ -30,6 +30,10 @@ QString sectionKey(const QString &section) { return kKey + QLatin1Char('\\') + s
 
 QString unescape(QStringView s, bool *ok)
 {
+    if (!s.contains(QLatin1Char('\\')) && !s.contains(QLatin1Char('"'))) {
+        *ok = true;
+        return s.toString(); // the common case: nothing to undo
+    }
     QString out;
     out.reserve(s.size());
     for (qsizetype i = 0; i < s.size(); ++i) {
@@ -56,6 +60,8 @@ QString unescape(QStringView s, bool *ok)
 
 QString escape(const QString &s)
 {
+    if (!s.contains(QLatin1Char('\\')) && !s.contains(QLatin1Char('"')))
+        return s;
     QString out;
     out.reserve(s.size() + 2);
     for (QChar c : s) {
@@ -146,8 +152,8 @@ std::optional<RegFile> RegFile::parse(const QByteArray &utf8, QString *error)
             line.chop(1);
         // A hex value may continue on the next lines after a trailing backslash. On the last line the mark
         // continues nothing and is dropped, so that no value ever ends in one.
-        while (line.trimmed().endsWith(QLatin1Char('\\')) && !line.trimmed().startsWith(QLatin1Char('[')) &&
-               line.contains(QStringLiteral("=hex"))) {
+        while (QStringView(line).trimmed().endsWith(QLatin1Char('\\')) &&
+               !QStringView(line).trimmed().startsWith(QLatin1Char('[')) && line.contains(QStringLiteral("=hex"))) {
             line = line.trimmed();
             line.chop(1);
             if (i + 1 >= rawLines.size())
@@ -233,18 +239,33 @@ QByteArray RegFile::serialize() const
 {
     QString out = QStringLiteral("REGEDIT4\n");
     for (const QString &key : keyOrder) {
-        out += QStringLiteral("\n[") + kHive + key + QStringLiteral("]\n");
-        const auto &values = keys[key];
-        for (const QString &name : valueOrder.value(key)) {
-            const RegValue &v = values[name];
-            out += name.isEmpty() ? QStringLiteral("@") : QLatin1Char('"') + escape(name) + QLatin1Char('"');
+        out += QLatin1String("\n[");
+        out += kHive;
+        out += key;
+        out += QLatin1String("]\n");
+        const auto values = keys.constFind(key);
+        const auto order = valueOrder.constFind(key);
+        if (values == keys.cend() || order == valueOrder.cend())
+            continue;
+        for (const QString &name : *order) {
+            const auto v = values->constFind(name);
+            if (name.isEmpty()) {
+                out += QLatin1Char('@');
+            } else {
+                out += QLatin1Char('"');
+                out += escape(name);
+                out += QLatin1Char('"');
+            }
             out += QLatin1Char('=');
-            if (!v.isString)
-                out += v.data;
-            else if (needsHex(v.data))
-                out += encodeHexString(v.data);
-            else
-                out += QLatin1Char('"') + escape(v.data) + QLatin1Char('"');
+            if (!v->isString) {
+                out += v->data;
+            } else if (needsHex(v->data)) {
+                out += encodeHexString(v->data);
+            } else {
+                out += QLatin1Char('"');
+                out += escape(v->data);
+                out += QLatin1Char('"');
+            }
             out += QLatin1Char('\n');
         }
     }
@@ -268,9 +289,10 @@ void RegFile::setValue(const QString &key, const QString &name, const RegValue &
 {
     ensureKey(key);
     auto &values = keys[key];
-    if (!values.contains(name))
+    const qsizetype before = values.size();
+    values.insert(name, value); // one look-up: a new name makes the map grow
+    if (values.size() != before)
         valueOrder[key] << name;
-    values.insert(name, value);
 }
 
 // ---- the file on disk ---------------------------------------------------------------------------------
