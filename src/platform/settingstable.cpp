@@ -41,14 +41,6 @@ const std::vector<Row> &all()
     return table;
 }
 
-const Row *find(const QString &section, const QString &name)
-{
-    for (const Row &r : all())
-        if (r.sectionName() == section && r.key() == name)
-            return &r;
-    return nullptr;
-}
-
 QRect fitOnScreen(const QRect &window, const QRect &area)
 {
     if (!area.isValid())

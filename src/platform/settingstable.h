@@ -153,8 +153,6 @@ struct Row {
 
 // Every row above, each once.
 const std::vector<Row> &all();
-// The row of a section and name, or nullptr when the table has none.
-const Row *find(const QString &section, const QString &name);
 
 // ---- the rules that need the screens --------------------------------------------------------------------
 
