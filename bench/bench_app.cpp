@@ -16,6 +16,8 @@
 //       moment it was started.
 //   bench_app inproc --data DIR --work DIR
 //       the program's own code: decoding, saving, keystrokes, idle passes and find.
+//   bench_app settings --work DIR [--mb MB] [--runs N]
+//       closing the main window with a settings file of MB megabytes (default 60).
 //   bench_app pgp --text FILE --key FINGERPRINT --passphrase P --work DIR [--runs N]
 //       the PGP library against the gpg command line (GNUPGHOME and the library's test variables set by
 //       the caller).
@@ -27,6 +29,7 @@
 #include "gomainternal.h"
 #include "platform/application.h"
 #include "platform/dialogs.h"
+#include "platform/settingsstore.h"
 #include "platform/textcodec.h"
 #include "platform/textfile.h"
 #include "sample_text.h"
@@ -549,6 +552,85 @@ int modeInproc(const QString &data, const QString &work)
     return 0;
 }
 
+// ---- mode: settings -----------------------------------------------------------------------------------------
+
+// Closing the main window (its close query writes the window values) with a large settings file: MB
+// megabytes of values of one key beside the program's own. The floor writes the same file once, durably
+// (write, fsync, rename, fsync of the folder). The note gives the same values written one at a time, as
+// every value was written before the close wrote them together.
+int modeSettings(const QString &work, int megabytes, int runs)
+{
+    NoPrompts noPrompts;
+    zv::Dialogs::install(&noPrompts);
+    zv::Application app;
+    app.setTitle(QStringLiteral("無題 - Zuvelo PGP"));
+    const QString config = work + QStringLiteral("/config");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config));
+    QDir().mkpath(config + QStringLiteral("/zuvelo-pgp"));
+    const QString path = zv::SettingsStore::filePath();
+    {
+        QByteArray text = "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Velmorin\\Zuvelo]\n\n"
+                          "[HKEY_CURRENT_USER\\Software\\Velmorin\\Zuvelo\\Other Data]\n\"FindText\"=\"語句\"\n\n"
+                          "[HKEY_CURRENT_USER\\Software\\Velmorin\\Zuvelo\\Archive]\n";
+        const QByteArray filler(80, 'x');
+        for (int i = 0; text.size() < qsizetype(megabytes) * 1000 * 1000; ++i)
+            text += "\"Value" + QByteArray::number(i) + "\"=\"" + filler + "\"\n";
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text) != text.size())
+            die("cannot write the settings file");
+    }
+    const QByteArray bytes = readBytes(path);
+    const QByteArray dir = QFile::encodeName(config + QStringLiteral("/zuvelo-pgp"));
+
+    std::vector<double> close, floor, single;
+    for (int r = 0; r < runs; ++r) {
+        {
+            auto w = std::make_unique<TfrmMain>();
+            QCoreApplication::processEvents();
+            const auto start = Clock::now();
+            if (!w->close())
+                die("the window did not close");
+            close.push_back(msSince(start));
+        }
+        {
+            const QByteArray tmp = dir + "/bare.tmp", target = dir + "/bare.reg";
+            const auto start = Clock::now();
+            const int fd = ::open(tmp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            const char *p = bytes.constData();
+            qsizetype left = bytes.size();
+            while (fd >= 0 && left > 0) {
+                const ssize_t n = ::write(fd, p, size_t(left));
+                if (n <= 0)
+                    break;
+                p += n;
+                left -= n;
+            }
+            const int dfd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            if (fd < 0 || left != 0 || ::fsync(fd) != 0 || ::close(fd) != 0 ||
+                ::rename(tmp.constData(), target.constData()) != 0 || dfd < 0 || ::fsync(dfd) != 0)
+                die("the bare write failed");
+            ::close(dfd);
+            floor.push_back(msSince(start));
+        }
+        if (r == 0) {
+            // The 15 window values one at a time, each its own replacement of the file.
+            const auto start = Clock::now();
+            zv::SettingsStore store;
+            for (int n = 0; n < 15; ++n)
+                store.writeString(zv::kFormData, QStringLiteral("Single%1").arg(n), QString::number(n));
+            single.push_back(msSince(start));
+        }
+    }
+    if (readBytes(path).size() < bytes.size())
+        die("the close lost values of the settings file");
+    char note[160];
+    std::snprintf(note, sizeof note, "the 15 window values written one at a time: %.0f ms", single.front());
+    printRow("close with a " + std::to_string(megabytes) + " MB settings file", "ms", summarize(close),
+             "write + fsync + rename of the file", summarize(floor), 3, true, note);
+    zv::Dialogs::install(nullptr);
+    return 0;
+}
+
 // ---- mode: pgp ----------------------------------------------------------------------------------------------
 
 struct Block {
@@ -655,6 +737,9 @@ int main(int argc, char **argv)
         return argc == 3 ? modeData(QString::fromLocal8Bit(argv[2])) : (die("usage: bench_app data DIR"), 1);
     if (mode == "inproc")
         return modeInproc(QString::fromStdString(option("--data")), QString::fromStdString(option("--work")));
+    if (mode == "settings")
+        return modeSettings(QString::fromStdString(option("--work")), std::atoi(option("--mb", "60").c_str()),
+                            std::max(1, std::atoi(option("--runs", "5").c_str())));
     if (mode == "pgp")
         return modePgp(QString::fromStdString(option("--text")), option("--key"), option("--passphrase"),
                        QString::fromStdString(option("--work")), std::max(1, std::atoi(option("--runs", "7").c_str())));

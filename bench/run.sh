@@ -88,6 +88,8 @@ step "open at the character limit" 300 "$app" process --runs 9 \
 # Saving is measured in the build tree, on the disk the user's files are on (/tmp may be held in memory).
 mkdir -p "$build/bench/work"
 step "in-process figures" 300 "$app" inproc --data "$data" --work "$build/bench/work"
+# Closing with a 60 MB settings file, on the same disk.
+step "close, 60 MB settings file" 600 "$app" settings --work "$build/bench/work" --mb 60 --runs 3
 rm -rf "$build/bench/work"
 # Vertical writing against horizontal writing of the same 4 MB text, in one process.
 step "vertical writing" 300 "$build/bench/bench_vertical" --runs 7

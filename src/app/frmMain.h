@@ -5,6 +5,7 @@
 
 #include "platform/dialogs.h"
 #include "platform/editor.h"
+#include "platform/settingstable.h"
 #include "platform/textfile.h"
 
 #include <QMainWindow>
@@ -157,6 +158,9 @@ public:
     bool ApplySelBarAndVertical(zv::SettingsStore &store);
     // The editor font as the store keeps it, its style made of exactly the flags that are true.
     static zv::FontSpec ReadStoredFont(zv::SettingsStore &store);
+    // The stored font's name, size and colour; its four style flags.
+    static void ReadStoredFontFace(zv::SettingsStore &store, zv::FontSpec &font);
+    static void ReadStoredFontStyle(zv::SettingsStore &store, zv::FontSpec &font);
     QPointer<zv::HelpViewer> FHelpViewer;
 
     // ---- options (options/) -------------------------------------------------------------------------
@@ -180,7 +184,7 @@ public:
     bool FEscExit = true;
     bool FAutoIndent = true;
     bool FTabToSpace = false;
-    int FTabWidth = 6;
+    int FTabWidth = zv::setting::TabWidth.def;
     QString FDateTimeFormat;
     QString FShellProg;
 

@@ -15,8 +15,10 @@
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMimeData>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 
@@ -24,7 +26,16 @@ using namespace zv;
 
 namespace {
 const QString kPrompt = QStringLiteral("ファイルの内容が変更されています。保存しますか?");
+
+// The available area of all screens together: where a stored window position may put the window.
+QRect screensArea()
+{
+    QRect area;
+    for (const QScreen *screen : QGuiApplication::screens())
+        area |= screen->availableGeometry();
+    return area;
 }
+} // namespace
 
 void TfrmMain::FormCreate()
 {
@@ -41,28 +52,30 @@ void TfrmMain::FormCreate()
     SettingsStore store;
 
     // 4.
-    FTabWidth = store.readInteger(kOtherData, QStringLiteral("TabWidth"), 6);
+    FTabWidth = store.read(setting::TabWidth);
 
-    // 5. Window position and size.
-    const int left = store.readInteger(kFormData, QStringLiteral("Left"), 0);
-    const int top = store.readInteger(kFormData, QStringLiteral("Top"), 0);
-    const int height = store.readInteger(kFormData, QStringLiteral("Height"), 480);
-    const int width = store.readInteger(kFormData, QStringLiteral("Width"), 640);
-    // The stored size is kept; a position that would leave the title bar on no screen (a monitor since
-    // unplugged, a hand-edited store) brings the window onto the nearest screen instead.
-    move(reachableWindowPosition(QRect(left, top, std::max(width, 1), std::max(height, 1)), screenAreas()));
-    resize(width, height);
+    // 5. Window position and size, on the screens of this run. The stored size is kept where the screens
+    // can hold it; a position that would leave the title bar on no screen (a monitor since unplugged, a
+    // hand-edited store) brings the window onto the nearest screen instead.
+    const int left = store.read(setting::Left);
+    const int top = store.read(setting::Top);
+    const int height = store.read(setting::Height);
+    const int width = store.read(setting::Width);
+    const QRect area = screensArea();
+    const QSize size = setting::fitOnScreen(QRect(left, top, width, height), area).size();
+    move(reachableWindowPosition(QRect(QPoint(left, top), size), screenAreas()));
+    resize(size);
 
-    // 6. Where the find dialog will stand.
-    const int findTop = store.readInteger(kFormData, QStringLiteral("FindTop"), 0);
-    const int findLeft = store.readInteger(kFormData, QStringLiteral("FindLeft"), 0);
-    cdlFind->placeAt(QPoint(findLeft, findTop));
+    // 6. Where the find dialog will stand: on the screens too.
+    const int findTop = store.read(setting::FindTop);
+    const int findLeft = store.read(setting::FindLeft);
+    cdlFind->placeAt(setting::fitOnScreen(QRect(QPoint(findLeft, findTop), cdlFind->sizeHint()), area).topLeft());
 
     // 7. Window state: 0 normal, 1 minimised, 2 maximised.
-    const int state = store.readInteger(kFormData, QStringLiteral("WindowState"), 0);
+    const int state = store.read(setting::WindowState);
 
     // 8. External program.
-    FShellProg = store.readString(kOtherData, QStringLiteral("ShellProg"), QString());
+    FShellProg = store.read(setting::ShellProg);
     if (FShellProg.isEmpty()) {
         tbShell->setVisible(false);
         tbSep5->setVisible(false);
@@ -70,30 +83,30 @@ void TfrmMain::FormCreate()
 
     // 9. Recent files; not hidden here.
     for (int n = 1; n <= 4; ++n)
-        setRecent(n, store.readString(kOtherData, QStringLiteral("Recent%1").arg(n), QString()));
+        setRecent(n, store.read(setting::Recent[n - 1]));
 
     // 10. The window font carries the editor font.
     FFont = ReadStoredFont(store);
 
     // 11. Input method at start.
-    Memo->setInputMethodOpen(store.readBool(kOtherData, QStringLiteral("IME_Mode"), true));
+    Memo->setInputMethodOpen(store.read(setting::ImeMode));
 
     // 12.
-    Memo->setBackgroundColor(unsigned(store.readInteger(kOtherData, QStringLiteral("BackColor"), 0xFFFFFF)));
+    Memo->setBackgroundColor(unsigned(store.read(setting::BackColor)));
 
     // 13.
-    FEscExit = store.readBool(kOtherData, QStringLiteral("EscExit"), true);
-    SetFlatToolbar(store.readBool(kOtherData, QStringLiteral("FlatToolbar"), true));
-    FAutoIndent = store.readBool(kOtherData, QStringLiteral("AutoIndent"), true);
-    FTabToSpace = store.readBool(kOtherData, QStringLiteral("TabToSpace"), false);
+    FEscExit = store.read(setting::EscExit);
+    SetFlatToolbar(store.read(setting::FlatToolbar));
+    FAutoIndent = store.read(setting::AutoIndent);
+    FTabToSpace = store.read(setting::TabToSpace);
 
     // 14.
-    EditWordWrap->setChecked(store.readBool(kOtherData, QStringLiteral("WordWrap"), false));
+    EditWordWrap->setChecked(store.read(setting::WordWrap));
     tbWordWrap->setChecked(EditWordWrap->isChecked());
 
     // 15.
-    ToolBar->setVisible(store.readBool(kOtherData, QStringLiteral("ToolBar"), true));
-    StatusBar->setVisible(store.readBool(kOtherData, QStringLiteral("StatusBar"), true));
+    ToolBar->setVisible(store.read(setting::ToolBar));
+    StatusBar->setVisible(store.read(setting::StatusBar));
 
     // 16.
     Memo->setWordWrap(EditWordWrap->isChecked());
@@ -108,8 +121,8 @@ void TfrmMain::FormCreate()
     FormShow();
 
     // 18, 19.
-    FDateTimeFormat = store.readString(kOtherData, QStringLiteral("DateTime"), QStringLiteral("yy/mm/dd hh:nn:ss"));
-    cdlFind->setFindText(store.readString(kOtherData, QStringLiteral("FindText"), QString()));
+    FDateTimeFormat = store.read(setting::DateTime);
+    cdlFind->setFindText(store.read(setting::FindText));
 
     // 20. A file named on the command line. A failed read is reported and start-up goes on.
     if (FArgs.size() == 1) {
@@ -197,27 +210,29 @@ bool TfrmMain::FormCloseQuery()
         }
     }
 
-    // The window settings, whatever the answer. A setting that cannot be written is reported; it does not
-    // keep the window from closing, so that a settings folder that cannot be written never traps the user.
+    // The window settings, whatever the answer, in one write of the settings file. A setting that cannot be
+    // written is reported; it does not keep the window from closing, so that a settings folder that cannot
+    // be written never traps the user.
     runGuarded([this] {
-        SettingsStore store;
+        SettingsBatch values;
         const int state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
-        store.writeInteger(kFormData, QStringLiteral("WindowState"), state);
+        values.set(setting::WindowState, state);
         if (state == 0) {
-            store.writeInteger(kFormData, QStringLiteral("Left"), x());
-            store.writeInteger(kFormData, QStringLiteral("Top"), y());
-            store.writeInteger(kFormData, QStringLiteral("Height"), height());
-            store.writeInteger(kFormData, QStringLiteral("Width"), width());
+            values.set(setting::Left, x());
+            values.set(setting::Top, y());
+            values.set(setting::Height, height());
+            values.set(setting::Width, width());
         }
         for (int n = 1; n <= 4; ++n)
-            store.writeString(kOtherData, QStringLiteral("Recent%1").arg(n), recent(n));
+            values.set(setting::Recent[n - 1], recent(n));
         const QPoint findPos = cdlFind->storedPosition();
-        store.writeInteger(kFormData, QStringLiteral("FindLeft"), findPos.x());
-        store.writeInteger(kFormData, QStringLiteral("FindTop"), findPos.y());
-        store.writeBool(kOtherData, QStringLiteral("WordWrap"), EditWordWrap->isChecked());
-        store.writeBool(kOtherData, QStringLiteral("ToolBar"), !ToolBar->isHidden());
-        store.writeBool(kOtherData, QStringLiteral("StatusBar"), !StatusBar->isHidden());
-        store.writeString(kOtherData, QStringLiteral("FindText"), cdlFind->findText());
+        values.set(setting::FindLeft, findPos.x());
+        values.set(setting::FindTop, findPos.y());
+        values.set(setting::WordWrap, EditWordWrap->isChecked());
+        values.set(setting::ToolBar, !ToolBar->isHidden());
+        values.set(setting::StatusBar, !StatusBar->isHidden());
+        values.set(setting::FindText, cdlFind->findText());
+        SettingsStore::commit(values);
     });
     return canClose;
 }

@@ -9,16 +9,6 @@
 
 using namespace zv;
 
-namespace {
-// The built-in composition colours the word-wrap command puts back.
-constexpr std::array<std::pair<unsigned, unsigned>, 4> kFixedImeColors{{
-    {0xFF0000, 0xFFFFFF},
-    {0x000000, 0xFFFF00},
-    {0xFF0000, 0xFFFFFF},
-    {0x000000, 0x00FFFF},
-}};
-} // namespace
-
 void TfrmMain::EditWordWrapClick()
 {
     // 1.
@@ -41,11 +31,11 @@ void TfrmMain::EditWordWrapClick()
     Memo->setUpdatesEnabled(false);
     ApplySelBarAndVertical(store);
 
-    // 8. The built-in composition colours; the effects stay.
+    // 8. The built-in composition colours, which are the stored colours' defaults; the effects stay.
     CompColorTable colors = Memo->imeColors();
     for (size_t i = 0; i < colors.size(); ++i) {
-        colors[i].text = kFixedImeColors[i].first;
-        colors[i].background = kFixedImeColors[i].second;
+        colors[i].text = unsigned(setting::ImeText[i].def);
+        colors[i].background = unsigned(setting::ImeBackground[i].def);
     }
     Memo->setImeColors(colors);
 
@@ -66,10 +56,8 @@ void TfrmMain::ApplyImeColorsFromStore(SettingsStore &store)
 {
     CompColorTable colors = Memo->imeColors();
     for (size_t i = 0; i < colors.size(); ++i) {
-        colors[i].background = unsigned(store.readInteger(kOtherData, QStringLiteral("ImeBackground%1").arg(i),
-                                                          int(kFixedImeColors[i].second)));
-        colors[i].text =
-            unsigned(store.readInteger(kOtherData, QStringLiteral("ImeText%1").arg(i), int(kFixedImeColors[i].first)));
+        colors[i].background = unsigned(store.read(setting::ImeBackground[i]));
+        colors[i].text = unsigned(store.read(setting::ImeText[i]));
     }
     Memo->setImeColors(colors);
 }
@@ -77,9 +65,9 @@ void TfrmMain::ApplyImeColorsFromStore(SettingsStore &store)
 bool TfrmMain::ApplySelBarAndVertical(SettingsStore &store)
 {
     Memo->setOptions(ECOOP_OR, ECO_SELECTIONBAR | ECO_VERTICAL);
-    if (!store.readBool(kOtherData, QStringLiteral("SelBar"), true))
+    if (!store.read(setting::SelBar))
         Memo->setOptions(ECOOP_XOR, ECO_SELECTIONBAR);
-    const bool vertical = store.readBool(kOtherData, QStringLiteral("Vertical"), false);
+    const bool vertical = store.read(setting::Vertical);
     if (!vertical)
         Memo->setOptions(ECOOP_XOR, ECO_VERTICAL);
     EditWordWrap->setEnabled(!vertical);
@@ -101,14 +89,24 @@ void TfrmMain::ApplyEditorOptions(SettingsStore &store)
 FontSpec TfrmMain::ReadStoredFont(SettingsStore &store)
 {
     FontSpec font;
-    font.name = store.readString(kOtherData, QStringLiteral("FontName"), QStringLiteral("FixedSys"));
-    font.pointSize = store.readInteger(kOtherData, QStringLiteral("FontSize"), 14);
-    font.color = unsigned(store.readInteger(kOtherData, QStringLiteral("FontColor"), 0));
-    font.bold = store.readBool(kOtherData, QStringLiteral("FontBold"), false);
-    font.italic = store.readBool(kOtherData, QStringLiteral("FontItalic"), false);
-    font.underline = store.readBool(kOtherData, QStringLiteral("FontUnderline"), false);
-    font.strikeOut = store.readBool(kOtherData, QStringLiteral("FontStrikeOut"), false);
+    ReadStoredFontFace(store, font);
+    ReadStoredFontStyle(store, font);
     return font;
+}
+
+void TfrmMain::ReadStoredFontFace(SettingsStore &store, FontSpec &font)
+{
+    font.name = store.read(setting::FontName);
+    font.pointSize = store.read(setting::FontSize);
+    font.color = unsigned(store.read(setting::FontColor));
+}
+
+void TfrmMain::ReadStoredFontStyle(SettingsStore &store, FontSpec &font)
+{
+    font.bold = store.read(setting::FontBold);
+    font.italic = store.read(setting::FontItalic);
+    font.underline = store.read(setting::FontUnderline);
+    font.strikeOut = store.read(setting::FontStrikeOut);
 }
 
 void TfrmMain::SetModifiedIndicator(bool modified)

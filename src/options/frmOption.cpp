@@ -83,14 +83,6 @@ QGroupBox *group(const char *title, QWidget *parent, const char *name)
     return named(new QGroupBox(u(title), parent), name, u(title));
 }
 
-// The composition colour defaults, entry by entry: text, background.
-constexpr std::array<std::pair<unsigned, unsigned>, 4> kImeDefaults{{
-    {0xFF0000, 0xFFFFFF},
-    {0x000000, 0xFFFF00},
-    {0xFF0000, 0xFFFFFF},
-    {0x000000, 0x00FFFF},
-}};
-
 const char *const kPreviewText = "ABC abc ひらがな カタカナ 漢字 、。123\n"
                                  "ここで、文字の変換色をテストしてください。";
 
@@ -451,20 +443,17 @@ void TfrmOption::FormCreate()
 
     // 3. The preview's style, plain before.
     FontSpec font = lblPreview->editorFont();
-    font.bold = store.readBool(kOtherData, QStringLiteral("FontBold"), false);
-    font.italic = store.readBool(kOtherData, QStringLiteral("FontItalic"), false);
-    font.underline = store.readBool(kOtherData, QStringLiteral("FontUnderline"), false);
-    font.strikeOut = store.readBool(kOtherData, QStringLiteral("FontStrikeOut"), false);
+    TfrmMain::ReadStoredFontStyle(store, font);
     lblPreview->setEditorFont(font);
 
     // 4. The print-font label's style.
     FPrintFont = FontSpec{};
     FPrintFont.name = u("ＭＳ 明朝");
     FPrintFont.pointSize = 10;
-    FPrintFont.bold = store.readBool(kOtherData, QStringLiteral("PrintFontBold"), false);
-    FPrintFont.italic = store.readBool(kOtherData, QStringLiteral("PrintFontItalic"), false);
-    FPrintFont.underline = store.readBool(kOtherData, QStringLiteral("PrintFontUnderline"), false);
-    FPrintFont.strikeOut = store.readBool(kOtherData, QStringLiteral("PrintFontStrikeOut"), false);
+    FPrintFont.bold = store.read(setting::PrintFontBold);
+    FPrintFont.italic = store.read(setting::PrintFontItalic);
+    FPrintFont.underline = store.read(setting::PrintFontUnderline);
+    FPrintFont.strikeOut = store.read(setting::PrintFontStrikeOut);
     {
         QFont f(FPrintFont.name);
         f.setPixelSize(13);
@@ -476,25 +465,23 @@ void TfrmOption::FormCreate()
     }
 
     // 5.
-    SetRadio(optShiftJIS, optJIS, store.readBool(kOtherData, QStringLiteral("PGPCharSet"), true));
+    SetRadio(optShiftJIS, optJIS, store.read(setting::PgpCharSet));
 
     // 6. When false, the designed "半角英数モード" stays selected.
-    if (store.readBool(kOtherData, QStringLiteral("IME_Mode"), true))
+    if (store.read(setting::ImeMode))
         radJapanese->setChecked(true);
 
     // 7. A box that changes runs its handler, so the preview follows at once.
-    chkSelBar->setChecked(store.readBool(kOtherData, QStringLiteral("SelBar"), true));
-    chkVertical->setChecked(store.readBool(kOtherData, QStringLiteral("Vertical"), false));
+    chkSelBar->setChecked(store.read(setting::SelBar));
+    chkVertical->setChecked(store.read(setting::Vertical));
 
     // 8. The spin control keeps the width within its range.
-    udTabWidth->setValue(store.readInteger(kOtherData, QStringLiteral("TabWidth"), 6));
+    udTabWidth->setValue(store.read(setting::TabWidth));
 
     // 9.
     for (size_t i = 0; i < colors.size(); ++i) {
-        colors[i].background = unsigned(
-            store.readInteger(kOtherData, QStringLiteral("ImeBackground%1").arg(i), int(kImeDefaults[i].second)));
-        colors[i].text =
-            unsigned(store.readInteger(kOtherData, QStringLiteral("ImeText%1").arg(i), int(kImeDefaults[i].first)));
+        colors[i].background = unsigned(store.read(setting::ImeBackground[i]));
+        colors[i].text = unsigned(store.read(setting::ImeText[i]));
     }
 
     // 10.
@@ -540,31 +527,32 @@ void TfrmOption::cmdOKClick()
     // 4.
     const CompColorTable colors = lblPreview->imeColors();
 
-    // 5. All 27 settings, in this order.
-    SettingsStore store;
-    store.writeBool(kOtherData, QStringLiteral("IME_Mode"), radJapanese->isChecked());
-    store.writeBool(kOtherData, QStringLiteral("SelBar"), chkSelBar->isChecked());
-    store.writeBool(kOtherData, QStringLiteral("Vertical"), chkVertical->isChecked());
-    store.writeString(kOtherData, QStringLiteral("FontName"), font.name);
-    store.writeInteger(kOtherData, QStringLiteral("FontSize"), font.pointSize);
-    store.writeInteger(kOtherData, QStringLiteral("FontColor"), int(font.color));
-    store.writeBool(kOtherData, QStringLiteral("FontBold"), font.bold);
-    store.writeBool(kOtherData, QStringLiteral("FontItalic"), font.italic);
-    store.writeBool(kOtherData, QStringLiteral("FontUnderline"), font.underline);
-    store.writeBool(kOtherData, QStringLiteral("FontStrikeOut"), font.strikeOut);
-    store.writeInteger(kOtherData, QStringLiteral("BackColor"), int(back));
-    store.writeBool(kOtherData, QStringLiteral("EscExit"), chkEscExit->isChecked());
-    store.writeBool(kOtherData, QStringLiteral("FlatToolbar"), chkFlatToolbar->isChecked());
-    store.writeBool(kOtherData, QStringLiteral("AutoIndent"), chkAutoIndent->isChecked());
-    store.writeBool(kOtherData, QStringLiteral("TabToSpace"), chkTabToSpace->isChecked());
-    store.writeString(kOtherData, QStringLiteral("DateTime"), txtDateTime->currentText());
-    store.writeString(kOtherData, QStringLiteral("ShellProg"), txtShellProg->text());
-    store.writeInteger(kOtherData, QStringLiteral("TabWidth"), udTabWidth->value());
+    // 5. All 27 settings, in this order, in one write of the settings file.
+    SettingsBatch values;
+    values.set(setting::ImeMode, radJapanese->isChecked());
+    values.set(setting::SelBar, chkSelBar->isChecked());
+    values.set(setting::Vertical, chkVertical->isChecked());
+    values.set(setting::FontName, font.name);
+    values.set(setting::FontSize, font.pointSize);
+    values.set(setting::FontColor, int(font.color));
+    values.set(setting::FontBold, font.bold);
+    values.set(setting::FontItalic, font.italic);
+    values.set(setting::FontUnderline, font.underline);
+    values.set(setting::FontStrikeOut, font.strikeOut);
+    values.set(setting::BackColor, int(back));
+    values.set(setting::EscExit, chkEscExit->isChecked());
+    values.set(setting::FlatToolbar, chkFlatToolbar->isChecked());
+    values.set(setting::AutoIndent, chkAutoIndent->isChecked());
+    values.set(setting::TabToSpace, chkTabToSpace->isChecked());
+    values.set(setting::DateTime, txtDateTime->currentText());
+    values.set(setting::ShellProg, txtShellProg->text());
+    values.set(setting::TabWidth, udTabWidth->value());
     for (size_t i = 0; i < colors.size(); ++i) {
-        store.writeInteger(kOtherData, QStringLiteral("ImeBackground%1").arg(i), int(colors[i].background));
-        store.writeInteger(kOtherData, QStringLiteral("ImeText%1").arg(i), int(colors[i].text));
+        values.set(setting::ImeBackground[i], int(colors[i].background));
+        values.set(setting::ImeText[i], int(colors[i].text));
     }
-    store.writeBool(kOtherData, QStringLiteral("PGPCharSet"), optShiftJIS->isChecked());
+    values.set(setting::PgpCharSet, optShiftJIS->isChecked());
+    SettingsStore::commit(values);
 
     // 6.
     FOKPressed = true;

@@ -33,21 +33,17 @@ void TfrmMain::ViewOptionClick()
     {
         SettingsStore store;
         FontSpec font = dlg->lblPreview->editorFont();
-        font.name = store.readString(kOtherData, QStringLiteral("FontName"), QStringLiteral("FixedSys"));
-        font.pointSize = store.readInteger(kOtherData, QStringLiteral("FontSize"), 14);
-        font.color = unsigned(store.readInteger(kOtherData, QStringLiteral("FontColor"), 0));
+        ReadStoredFontFace(store, font);
         dlg->lblPreview->setEditorFont(font);
-        if (store.readBool(kOtherData, QStringLiteral("IME_Mode"), true))
+        if (store.read(setting::ImeMode))
             dlg->radJapanese->setChecked(true);
-        dlg->lblPreview->setBackgroundColor(
-            unsigned(store.readInteger(kOtherData, QStringLiteral("BackColor"), 0xFFFFFF)));
-        dlg->chkEscExit->setChecked(store.readBool(kOtherData, QStringLiteral("EscExit"), true));
-        dlg->chkFlatToolbar->setChecked(store.readBool(kOtherData, QStringLiteral("FlatToolbar"), true));
-        dlg->chkAutoIndent->setChecked(store.readBool(kOtherData, QStringLiteral("AutoIndent"), true));
-        dlg->chkTabToSpace->setChecked(store.readBool(kOtherData, QStringLiteral("TabToSpace"), false));
-        dlg->txtDateTime->setEditText(
-            store.readString(kOtherData, QStringLiteral("DateTime"), QStringLiteral("yy/mm/dd hh:nn:ss")));
-        dlg->txtShellProg->setText(store.readString(kOtherData, QStringLiteral("ShellProg"), QString()));
+        dlg->lblPreview->setBackgroundColor(unsigned(store.read(setting::BackColor)));
+        dlg->chkEscExit->setChecked(store.read(setting::EscExit));
+        dlg->chkFlatToolbar->setChecked(store.read(setting::FlatToolbar));
+        dlg->chkAutoIndent->setChecked(store.read(setting::AutoIndent));
+        dlg->chkTabToSpace->setChecked(store.read(setting::TabToSpace));
+        dlg->txtDateTime->setEditText(store.read(setting::DateTime));
+        dlg->txtShellProg->setText(store.read(setting::ShellProg));
     }
 
     // 6. After OK the dialog has stored its settings and applied the editor font and background.
@@ -69,7 +65,7 @@ void TfrmMain::ViewOptionClick()
         // 8, 9. Selection bar and vertical writing, the editor drawn once.
         ApplyEditorOptions(store);
         // 10, 11.
-        FTabWidth = store.readInteger(kOtherData, QStringLiteral("TabWidth"), 6);
+        FTabWidth = store.read(setting::TabWidth);
         ApplyTabStops(FTabWidth);
         // 12. The stored composition colours, also over the built-in ones vertical writing put back.
         Memo->setFocus();

@@ -116,7 +116,7 @@ bool TfrmMain::PgpEncrypt(int encrypt, int sign)
     int charset;
     {
         SettingsStore store;
-        charset = store.readBool(kOtherData, QStringLiteral("PGPCharSet"), true) ? 2 : 1;
+        charset = store.read(setting::PgpCharSet) ? 2 : 1;
     }
 
     QByteArray result;

@@ -9,7 +9,9 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -30,6 +32,10 @@ QString sectionKey(const QString &section) { return kKey + QLatin1Char('\\') + s
 
 QString unescape(QStringView s, bool *ok)
 {
+    if (!s.contains(QLatin1Char('\\')) && !s.contains(QLatin1Char('"'))) {
+        *ok = true;
+        return s.toString(); // the common case: nothing to undo
+    }
     QString out;
     out.reserve(s.size());
     for (qsizetype i = 0; i < s.size(); ++i) {
@@ -56,6 +62,8 @@ QString unescape(QStringView s, bool *ok)
 
 QString escape(const QString &s)
 {
+    if (!s.contains(QLatin1Char('\\')) && !s.contains(QLatin1Char('"')))
+        return s;
     QString out;
     out.reserve(s.size() + 2);
     for (QChar c : s) {
@@ -146,8 +154,8 @@ std::optional<RegFile> RegFile::parse(const QByteArray &utf8, QString *error)
             line.chop(1);
         // A hex value may continue on the next lines after a trailing backslash. On the last line the mark
         // continues nothing and is dropped, so that no value ever ends in one.
-        while (line.trimmed().endsWith(QLatin1Char('\\')) && !line.trimmed().startsWith(QLatin1Char('[')) &&
-               line.contains(QStringLiteral("=hex"))) {
+        while (QStringView(line).trimmed().endsWith(QLatin1Char('\\')) &&
+               !QStringView(line).trimmed().startsWith(QLatin1Char('[')) && line.contains(QStringLiteral("=hex"))) {
             line = line.trimmed();
             line.chop(1);
             if (i + 1 >= rawLines.size())
@@ -233,18 +241,33 @@ QByteArray RegFile::serialize() const
 {
     QString out = QStringLiteral("REGEDIT4\n");
     for (const QString &key : keyOrder) {
-        out += QStringLiteral("\n[") + kHive + key + QStringLiteral("]\n");
-        const auto &values = keys[key];
-        for (const QString &name : valueOrder.value(key)) {
-            const RegValue &v = values[name];
-            out += name.isEmpty() ? QStringLiteral("@") : QLatin1Char('"') + escape(name) + QLatin1Char('"');
+        out += QLatin1String("\n[");
+        out += kHive;
+        out += key;
+        out += QLatin1String("]\n");
+        const auto values = keys.constFind(key);
+        const auto order = valueOrder.constFind(key);
+        if (values == keys.cend() || order == valueOrder.cend())
+            continue;
+        for (const QString &name : *order) {
+            const auto v = values->constFind(name);
+            if (name.isEmpty()) {
+                out += QLatin1Char('@');
+            } else {
+                out += QLatin1Char('"');
+                out += escape(name);
+                out += QLatin1Char('"');
+            }
             out += QLatin1Char('=');
-            if (!v.isString)
-                out += v.data;
-            else if (needsHex(v.data))
-                out += encodeHexString(v.data);
-            else
-                out += QLatin1Char('"') + escape(v.data) + QLatin1Char('"');
+            if (!v->isString) {
+                out += v->data;
+            } else if (needsHex(v->data)) {
+                out += encodeHexString(v->data);
+            } else {
+                out += QLatin1Char('"');
+                out += escape(v->data);
+                out += QLatin1Char('"');
+            }
             out += QLatin1Char('\n');
         }
     }
@@ -268,9 +291,10 @@ void RegFile::setValue(const QString &key, const QString &name, const RegValue &
 {
     ensureKey(key);
     auto &values = keys[key];
-    if (!values.contains(name))
+    const qsizetype before = values.size();
+    values.insert(name, value); // one look-up: a new name makes the map grow
+    if (values.size() != before)
         valueOrder[key] << name;
-    values.insert(name, value);
 }
 
 // ---- the file on disk ---------------------------------------------------------------------------------
@@ -434,33 +458,72 @@ SettingsStore::SettingsStore()
 
 SettingsStore::~SettingsStore() = default;
 
-QString SettingsStore::readString(const QString &section, const QString &name, const QString &def) const
+namespace {
+
+SettingsStore::AccessObserver g_observer;
+
+// The integer a stored text holds: signed decimal, or after "$" or "0x" hexadecimal taken as the 32 bits of
+// the integer. A decimal number too long for 64 bits gives that range's end, so that it still reads as the
+// nearest end of a setting's range.
+std::optional<qint64> parseInteger(const QString &stored)
 {
+    const QString text = stored.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    bool ok = false;
+    if (text.startsWith(QLatin1Char('$'))) {
+        const uint v = text.mid(1).toUInt(&ok, 16);
+        return ok ? std::optional<qint64>(int(v)) : std::nullopt;
+    }
+    if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        const uint v = text.mid(2).toUInt(&ok, 16);
+        return ok ? std::optional<qint64>(int(v)) : std::nullopt;
+    }
+    const qint64 v = text.toLongLong(&ok, 10);
+    if (ok)
+        return v;
+    qsizetype digits = text.startsWith(QLatin1Char('-')) || text.startsWith(QLatin1Char('+')) ? 1 : 0;
+    if (digits == text.size())
+        return std::nullopt;
+    for (qsizetype i = digits; i < text.size(); ++i)
+        if (text[i] < QLatin1Char('0') || text[i] > QLatin1Char('9'))
+            return std::nullopt;
+    return text.startsWith(QLatin1Char('-')) ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+}
+
+QString boolText(bool value) { return value ? QStringLiteral("1") : QStringLiteral("0"); }
+
+} // namespace
+
+void SettingsStore::setAccessObserver(AccessObserver observer) { g_observer = std::move(observer); }
+
+std::optional<QString> SettingsStore::text(const QString &section, const QString &name) const
+{
+    if (g_observer)
+        g_observer(section, name, false);
     const auto key = m_snapshot.keys.constFind(sectionKey(section));
     if (key == m_snapshot.keys.cend())
-        return def;
+        return std::nullopt;
     const auto value = key->constFind(name);
     if (value == key->cend())
-        return def;
+        return std::nullopt;
     if (!value->isString)
         throw PlatformError(QStringLiteral("'%1' のﾃﾞｰﾀ型が不正です").arg(name));
     return value->data;
 }
 
+QString SettingsStore::readString(const QString &section, const QString &name, const QString &def) const
+{
+    return text(section, name).value_or(def);
+}
+
 int SettingsStore::readInteger(const QString &section, const QString &name, int def) const
 {
-    const QString text = readString(section, name, QString()).trimmed();
-    if (text.isEmpty())
+    const auto stored = text(section, name);
+    const auto v = stored ? parseInteger(*stored) : std::nullopt;
+    if (!v || *v < std::numeric_limits<int>::min() || *v > std::numeric_limits<int>::max())
         return def;
-    bool ok = false;
-    int v = 0;
-    if (text.startsWith(QLatin1Char('$')))
-        v = int(text.mid(1).toUInt(&ok, 16));
-    else if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        v = int(text.mid(2).toUInt(&ok, 16));
-    else
-        v = text.toInt(&ok, 10);
-    return ok ? v : def;
+    return int(*v);
 }
 
 bool SettingsStore::readBool(const QString &section, const QString &name, bool def) const
@@ -468,34 +531,101 @@ bool SettingsStore::readBool(const QString &section, const QString &name, bool d
     return readInteger(section, name, def ? 1 : 0) != 0;
 }
 
-void SettingsStore::writeRaw(const QString &section, const QString &name, const QString &value)
+int SettingsStore::read(const setting::Int &s) const
 {
-    const QString key = sectionKey(section);
-    const bool hadSection = m_snapshot.keys.contains(key);
+    const auto stored = text(s.sectionName(), s.key());
+    const auto v = stored ? parseInteger(*stored) : std::nullopt;
+    return v ? int(std::clamp<qint64>(*v, s.min, s.max)) : s.def;
+}
+
+bool SettingsStore::read(const setting::Bool &s) const { return readBool(s.sectionName(), s.key(), s.def); }
+
+QString SettingsStore::read(const setting::Text &s) const
+{
+    return readString(s.sectionName(), s.key(), s.def.toString());
+}
+
+void SettingsStore::write(const SettingsBatch &batch) { writeBatch(batch, &m_snapshot); }
+
+void SettingsStore::commit(const SettingsBatch &batch) { writeBatch(batch, nullptr); }
+
+void SettingsStore::writeBatch(const SettingsBatch &batch, RegFile *snapshot)
+{
+    if (batch.isEmpty())
+        return;
+    if (g_observer)
+        for (const auto &v : batch.m_values)
+            g_observer(v.section, v.name, true);
+    const auto &first = batch.m_values.constFirst();
+    // Whether the first value's section was there, as the view saw it (without one: as the file stands).
+    const auto hadSection = [&] {
+        if (snapshot)
+            return snapshot->keys.contains(sectionKey(first.section));
+        const auto file = readFile();
+        return file && file->keys.contains(sectionKey(first.section));
+    };
+    const bool sectionBefore = snapshot ? hadSection() : false;
     const bool written = updateStore([&](RegFile &file) {
-        file.setValue(key, name, RegValue{true, value});
-        m_snapshot = file;
+        for (const auto &v : batch.m_values)
+            file.setValue(sectionKey(v.section), v.name, RegValue{true, v.text});
+        if (snapshot)
+            *snapshot = file;
     });
     if (!written) {
-        if (!hadSection)
-            throw PlatformError(QStringLiteral("ｷｰ %1 の作成に失敗しました").arg(section));
-        throw PlatformError(QStringLiteral("'%1' の設定に失敗しました").arg(name));
+        if (!(snapshot ? sectionBefore : hadSection()))
+            throw PlatformError(QStringLiteral("ｷｰ %1 の作成に失敗しました").arg(first.section));
+        throw PlatformError(QStringLiteral("'%1' の設定に失敗しました").arg(first.name));
     }
 }
 
 void SettingsStore::writeString(const QString &section, const QString &name, const QString &value)
 {
-    writeRaw(section, name, value);
+    SettingsBatch batch;
+    batch.setString(section, name, value);
+    write(batch);
 }
 
 void SettingsStore::writeInteger(const QString &section, const QString &name, int value)
 {
-    writeRaw(section, name, QString::number(value));
+    writeString(section, name, QString::number(value));
 }
 
 void SettingsStore::writeBool(const QString &section, const QString &name, bool value)
 {
-    writeRaw(section, name, value ? QStringLiteral("1") : QStringLiteral("0"));
+    writeString(section, name, boolText(value));
 }
+
+void SettingsStore::write(const setting::Int &s, int value) { writeInteger(s.sectionName(), s.key(), value); }
+void SettingsStore::write(const setting::Bool &s, bool value) { writeBool(s.sectionName(), s.key(), value); }
+void SettingsStore::write(const setting::Text &s, const QString &value)
+{
+    writeString(s.sectionName(), s.key(), value);
+}
+
+// ---- SettingsBatch -------------------------------------------------------------------------------------
+
+void SettingsBatch::setString(const QString &section, const QString &name, const QString &value)
+{
+    for (Value &v : m_values)
+        if (v.section == section && v.name == name) {
+            v.text = value;
+            return;
+        }
+    m_values.append(Value{section, name, value});
+}
+
+void SettingsBatch::setInteger(const QString &section, const QString &name, int value)
+{
+    setString(section, name, QString::number(value));
+}
+
+void SettingsBatch::setBool(const QString &section, const QString &name, bool value)
+{
+    setString(section, name, boolText(value));
+}
+
+void SettingsBatch::set(const setting::Int &s, int value) { setInteger(s.sectionName(), s.key(), value); }
+void SettingsBatch::set(const setting::Bool &s, bool value) { setBool(s.sectionName(), s.key(), value); }
+void SettingsBatch::set(const setting::Text &s, const QString &value) { setString(s.sectionName(), s.key(), value); }
 
 } // namespace zv

@@ -9,9 +9,11 @@
 
 #include <QAction>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
@@ -19,9 +21,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
+#include <map>
+
 using namespace zv;
 
 namespace {
+constexpr int kScreenWidth = -1001, kScreenHeight = -1002, kLeastWidth = -1003;
+
 // The values of one section of the stored file, as name -> raw text.
 QMap<QString, QString> section(const QString &name)
 {
@@ -209,6 +216,88 @@ private slots:
         auto w = env.makeWindow();
         QVERIFY(w->close());
         QCOMPARE(section(QStringLiteral("Other Data")).value(QStringLiteral("FindText")), QString(127, QChar(0x6F22)));
+    }
+
+    // A hand-edited store: each value outside what the program can use is read as the nearest one it can.
+    // Screen sizes stand as kScreenWidth and kScreenHeight (the available area of the screens); kLeastWidth is
+    // 200 pixels or the least width the window's menu bar and tool bar allow, whichever is more.
+    void handEditedValuesAreReadAsTheNearestSensibleOne_data()
+    {
+        QTest::addColumn<QByteArray>("otherData");
+        QTest::addColumn<QByteArray>("formData");
+        QTest::addColumn<QString>("probe");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("FontSize -5") << QByteArray("\"FontSize\"=\"-5\"\n") << QByteArray() << "font size" << 6;
+        QTest::newRow("FontSize 100000") << QByteArray("\"FontSize\"=\"100000\"\n") << QByteArray() << "font size" << 512;
+        QTest::newRow("FontSize 9") << QByteArray("\"FontSize\"=\"9\"\n") << QByteArray() << "font size" << 9;
+        QTest::newRow("TabWidth 0") << QByteArray("\"TabWidth\"=\"0\"\n") << QByteArray() << "tab width" << 1;
+        QTest::newRow("TabWidth 2147483647") << QByteArray("\"TabWidth\"=\"2147483647\"\n") << QByteArray()
+                                             << "tab width" << 20;
+        QTest::newRow("TabWidth past 32 bits") << QByteArray("\"TabWidth\"=\"99999999999\"\n") << QByteArray()
+                                               << "tab width" << 20;
+        QTest::newRow("TabWidth hex -1") << QByteArray("\"TabWidth\"=\"$FFFFFFFF\"\n") << QByteArray() << "tab width"
+                                         << 1;
+        QTest::newRow("Width -640") << QByteArray() << QByteArray("\"Width\"=\"-640\"\n") << "width" << kLeastWidth;
+        QTest::newRow("Width 100000") << QByteArray() << QByteArray("\"Width\"=\"100000\"\n") << "width" << kScreenWidth;
+        QTest::newRow("Height -1") << QByteArray() << QByteArray("\"Height\"=\"-1\"\n") << "height" << 150;
+        QTest::newRow("Height 100000") << QByteArray() << QByteArray("\"Height\"=\"100000\"\n") << "height"
+                                       << kScreenHeight;
+        QTest::newRow("Left 100000") << QByteArray() << QByteArray("\"Left\"=\"100000\"\n") << "right edge"
+                                     << kScreenWidth;
+        QTest::newRow("Top -100000") << QByteArray() << QByteArray("\"Top\"=\"-100000\"\n") << "top" << 0;
+        QTest::newRow("WindowState 7") << QByteArray() << QByteArray("\"WindowState\"=\"7\"\n") << "state" << 2;
+        QTest::newRow("WindowState -1") << QByteArray() << QByteArray("\"WindowState\"=\"-1\"\n") << "state" << 0;
+        QTest::newRow("FindLeft 100000") << QByteArray() << QByteArray("\"FindLeft\"=\"100000\"\n")
+                                         << "find dialog right edge" << kScreenWidth;
+        QTest::newRow("FindTop -5000") << QByteArray() << QByteArray("\"FindTop\"=\"-5000\"\n") << "find dialog top"
+                                       << 0;
+        QTest::newRow("BackColor -1") << QByteArray("\"BackColor\"=\"-1\"\n") << QByteArray() << "background" << 0;
+        QTest::newRow("FontColor 16777216") << QByteArray("\"FontColor\"=\"16777216\"\n") << QByteArray()
+                                            << "font colour" << 0xFFFFFF;
+        QTest::newRow("ImeBackground2 -5") << QByteArray("\"ImeBackground2\"=\"-5\"\n") << QByteArray()
+                                           << "IME background 2" << 0;
+    }
+    void handEditedValuesAreReadAsTheNearestSensibleOne()
+    {
+        QFETCH(QByteArray, otherData);
+        QFETCH(QByteArray, formData);
+        QFETCH(QString, probe);
+        QFETCH(int, expected);
+        TestEnv env;
+        env.writeSettings(settingsText(otherData, formData));
+        auto w = env.makeWindow();
+        QVERIFY(env.dialogs.messages.isEmpty());
+        QRect area;
+        for (const QScreen *screen : QGuiApplication::screens())
+            area |= screen->availableGeometry();
+        if (expected == kScreenWidth)
+            expected = area.width();
+        if (expected == kScreenHeight)
+            expected = area.height();
+        if (expected == kLeastWidth)
+            expected = std::max(200, w->minimumSizeHint().width());
+        const QPoint find = w->cdlFind->storedPosition();
+        const std::map<QString, std::function<int()>> probes{
+            {"font size", [&] { return w->Memo->editorFont().pointSize; }},
+            {"tab width", [&] { return w->FTabWidth; }},
+            {"width", [&] { return w->width(); }},
+            {"height", [&] { return w->height(); }},
+            {"right edge", [&] { return w->x() + w->width(); }},
+            {"top", [&] { return w->y(); }},
+            {"state", [&] { return w->isMinimized() ? 1 : w->isMaximized() ? 2 : 0; }},
+            {"find dialog right edge", [&] { return find.x() + w->cdlFind->sizeHint().width(); }},
+            {"find dialog top", [&] { return find.y(); }},
+            {"background", [&] { return int(w->Memo->backgroundColor()); }},
+            {"font colour", [&] { return int(w->Memo->editorFont().color); }},
+            {"IME background 2", [&] { return int(w->Memo->imeColors()[2].background); }},
+        };
+        QVERIFY(probes.count(probe));
+        QCOMPARE(probes.at(probe)(), expected);
+        if (probe == QLatin1String("font size"))
+            QCOMPARE(w->FFont.pointSize, expected);
+        if (probe == QLatin1String("tab width")) // the tab stops are measured in that width
+            QCOMPARE(w->Memo->tabStop(1), int((qint64(w->SpaceWidth()) * expected * 3) / 4));
+        QVERIFY(w->close());
     }
 
     void shortcutRunsOnlyAnEnabledItem()

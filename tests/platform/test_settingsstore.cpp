@@ -3,10 +3,12 @@
 
 #include "platform/platformerror.h"
 #include "platform/settingsstore.h"
+#include "../support/filereplacements.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <unistd.h>
@@ -186,6 +188,189 @@ private slots:
     {
         QFETCH(QByteArray, text);
         QVERIFY(!RegFile::parse(text).has_value());
+    }
+
+    // ---- the settings table, walked row by row ----------------------------------------------------------
+
+    // Every row written in one batch comes back through a fresh view, stored in the file's text encoding.
+    void everyRowRoundTrips()
+    {
+        using setting::Row;
+        SettingsBatch batch;
+        QMap<QString, QString> expected; // "section/name" -> stored text
+        for (const Row &r : setting::all()) {
+            QString text;
+            switch (r.type) {
+            case Row::Type::Integer: {
+                const int v = r.intDefault != r.max ? r.max : r.min; // in range, not the default
+                batch.setInteger(r.sectionName(), r.key(), v);
+                text = QString::number(v);
+                break;
+            }
+            case Row::Type::Boolean:
+                batch.setBool(r.sectionName(), r.key(), !r.intDefault);
+                text = r.intDefault ? QStringLiteral("0") : QStringLiteral("1");
+                break;
+            case Row::Type::String:
+                text = QStringLiteral("値 \"%1\" \\").arg(QString::fromLatin1(r.name));
+                batch.setString(r.sectionName(), r.key(), text);
+                break;
+            }
+            expected.insert(r.sectionName() + QLatin1Char('/') + r.key(), text);
+        }
+        SettingsStore().write(batch);
+
+        const auto file = SettingsStore::readFile();
+        QVERIFY(file.has_value());
+        SettingsStore store;
+        for (const Row &r : setting::all()) {
+            const QString id = r.sectionName() + QLatin1Char('/') + r.key();
+            const auto values = file->keys.value(QStringLiteral("Software\\Velmorin\\Zuvelo\\") + r.sectionName());
+            QVERIFY2(values.value(r.key()).isString, qPrintable(id));
+            QCOMPARE(values.value(r.key()).data, expected.value(id));
+            switch (r.type) {
+            case Row::Type::Integer: QCOMPARE(QString::number(store.readInteger(r.sectionName(), r.key(), -7)), expected.value(id)); break;
+            case Row::Type::Boolean: QCOMPARE(store.readBool(r.sectionName(), r.key(), bool(r.intDefault)), !r.intDefault); break;
+            case Row::Type::String: QCOMPARE(store.readString(r.sectionName(), r.key(), QString()), expected.value(id)); break;
+            }
+        }
+    }
+
+    // Through the typed reads: an empty file gives each row's default, and a hand-edited integer reads as
+    // the nearest value in its row's range (a number too long for 32 bits included).
+    void rowsReadTheirDefaultsAndRanges()
+    {
+        using setting::Row;
+        struct Case {
+            const char *stored;
+            int (*expected)(const Row &);
+        };
+        const Case cases[] = {
+            {"-2147483648", [](const Row &r) { return r.min; }},
+            {"2147483647", [](const Row &r) { return r.max; }},
+            {"-99999999999999999999999", [](const Row &r) { return r.min; }},
+            {"99999999999999999999999", [](const Row &r) { return r.max; }},
+            {"not a number", [](const Row &r) { return r.intDefault; }},
+            {"", [](const Row &r) { return r.intDefault; }},
+        };
+        for (const Case &c : cases) {
+            QByteArray other, form;
+            for (const Row &r : setting::all())
+                if (r.type == Row::Type::Integer)
+                    (r.section == setting::Section::OtherData ? other : form) +=
+                        "\"" + QByteArray(r.name) + "\"=\"" + c.stored + "\"\n";
+            writeFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Velmorin\\Zuvelo\\Other Data]\n" + other +
+                      "\n[HKEY_CURRENT_USER\\Software\\Velmorin\\Zuvelo\\FormData]\n" + form);
+            SettingsStore store;
+            for (const Row &r : setting::all()) {
+                if (r.type != Row::Type::Integer)
+                    continue;
+                const int got = store.read(setting::Int{r.section, r.name, r.intDefault, r.min, r.max});
+                QVERIFY2(got == c.expected(r), qPrintable(QStringLiteral("%1 stored as \"%2\" reads as %3")
+                                                              .arg(QLatin1String(r.name), QLatin1String(c.stored))
+                                                              .arg(got)));
+            }
+        }
+        // An empty store: every row reads as the default the program has always had.
+        const QMap<QString, QString> defaults{
+            {"TabWidth", "6"}, {"ShellProg", ""}, {"Recent1", ""}, {"Recent2", ""}, {"Recent3", ""}, {"Recent4", ""},
+            {"FontName", "FixedSys"}, {"FontSize", "14"}, {"FontColor", "0"}, {"FontBold", "0"},
+            {"FontItalic", "0"}, {"FontUnderline", "0"}, {"FontStrikeOut", "0"}, {"IME_Mode", "1"},
+            {"BackColor", "16777215"}, {"EscExit", "1"}, {"FlatToolbar", "1"}, {"AutoIndent", "1"},
+            {"TabToSpace", "0"}, {"WordWrap", "0"}, {"ToolBar", "1"}, {"StatusBar", "1"},
+            {"DateTime", "yy/mm/dd hh:nn:ss"}, {"FindText", ""}, {"ImeText0", "16711680"}, {"ImeText1", "0"},
+            {"ImeText2", "16711680"}, {"ImeText3", "0"}, {"ImeBackground0", "16777215"},
+            {"ImeBackground1", "16776960"}, {"ImeBackground2", "16777215"}, {"ImeBackground3", "65535"},
+            {"SelBar", "1"}, {"Vertical", "0"}, {"PGPCharSet", "1"}, {"PrintFontBold", "0"},
+            {"PrintFontItalic", "0"}, {"PrintFontUnderline", "0"}, {"PrintFontStrikeOut", "0"},
+            {"Left", "0"}, {"Top", "0"}, {"Height", "480"}, {"Width", "640"}, {"FindLeft", "0"}, {"FindTop", "0"},
+            {"WindowState", "0"},
+        };
+        QFile::remove(SettingsStore::filePath());
+        SettingsStore store;
+        QSet<QString> seen;
+        for (const Row &r : setting::all()) {
+            QString got;
+            switch (r.type) {
+            case Row::Type::Integer:
+                got = QString::number(store.read(setting::Int{r.section, r.name, r.intDefault, r.min, r.max}));
+                break;
+            case Row::Type::Boolean:
+                got = store.read(setting::Bool{r.section, r.name, bool(r.intDefault)}) ? QStringLiteral("1")
+                                                                                       : QStringLiteral("0");
+                break;
+            case Row::Type::String: got = store.read(setting::Text{r.section, r.name, r.textDefault}); break;
+            }
+            QVERIFY2(defaults.contains(r.key()), r.name);
+            QCOMPARE(got, defaults.value(r.key()));
+            seen.insert(r.key());
+        }
+        QCOMPARE(seen, QSet<QString>(defaults.keyBegin(), defaults.keyEnd()));
+        // The same through the rows the program names.
+        QCOMPARE(store.read(setting::ImeBackground[3]), 0x00FFFF);
+        QCOMPARE(store.read(setting::DateTime), QStringLiteral("yy/mm/dd hh:nn:ss"));
+    }
+
+    // A batch is one replacement of the file, single writes one each; a value set twice keeps the last.
+    void batchReplacesTheFileOnce()
+    {
+        writeFile(withOtherData("\"Keep\"=\"k\"\n"));
+        SettingsStore store;
+        FileReplacements replaced(SettingsStore::filePath());
+        QVERIFY(replaced.ok());
+        SettingsBatch batch;
+        batch.setInteger(kFormData, QStringLiteral("Left"), 5);
+        batch.setString(kOtherData, QStringLiteral("FindText"), QStringLiteral("一"));
+        batch.setBool(kOtherData, QStringLiteral("WordWrap"), true);
+        batch.setString(kOtherData, QStringLiteral("FindText"), QStringLiteral("二"));
+        store.write(batch);
+        QCOMPARE(replaced.count(), 1);
+        store.writeInteger(kFormData, QStringLiteral("Left"), 6);
+        store.writeBool(kOtherData, QStringLiteral("WordWrap"), false);
+        QCOMPARE(replaced.count(), 3);
+
+        const auto file = SettingsStore::readFile();
+        QVERIFY(file.has_value());
+        const QString other = QStringLiteral("Software\\Velmorin\\Zuvelo\\Other Data");
+        QCOMPARE(file->valueOrder.value(other), (QStringList{"Keep", "FindText", "WordWrap"}));
+        SettingsStore after;
+        QCOMPARE(after.readString(kOtherData, QStringLiteral("FindText"), QString()), QStringLiteral("二"));
+        QCOMPARE(after.readString(kOtherData, QStringLiteral("Keep"), QString()), QStringLiteral("k"));
+        QCOMPARE(after.readInteger(kFormData, QStringLiteral("Left"), 0), 6);
+    }
+
+    // A batch that cannot be written writes none of its values; the error names its first value, or the
+    // first value's section when the view did not have it.
+    void failedBatchWritesNothing()
+    {
+        writeFile(withOtherData("\"FindText\"=\"古い\"\n"));
+        const QByteArray before = readFile();
+        // A folder where the lock file belongs: no copy can take the lock, root included.
+        const QString lock = SettingsStore::filePath() + QStringLiteral(".lock");
+        QFile::remove(lock);
+        QVERIFY(QDir().mkdir(lock));
+        // Through a view, and without one (SettingsStore::commit).
+        auto attempt = [](const QString &firstSection, bool view) -> QString {
+            SettingsBatch batch;
+            batch.setString(firstSection, QStringLiteral("First"), QStringLiteral("x"));
+            batch.setString(kOtherData, QStringLiteral("FindText"), QStringLiteral("新しい"));
+            try {
+                if (view)
+                    SettingsStore().write(batch);
+                else
+                    SettingsStore::commit(batch);
+            } catch (const PlatformError &e) {
+                return e.text();
+            }
+            return QStringLiteral("no error");
+        };
+        QStringList errors;
+        for (const bool view : {true, false})
+            errors << attempt(kOtherData, view) << attempt(kFormData, view);
+        QVERIFY(QDir().rmdir(lock));
+        QCOMPARE(errors, (QStringList{"'First' の設定に失敗しました", "ｷｰ FormData の作成に失敗しました",
+                                      "'First' の設定に失敗しました", "ｷｰ FormData の作成に失敗しました"}));
+        QCOMPARE(readFile(), before);
     }
 
     void severalCopiesWritingAtOnceLoseNothing()
