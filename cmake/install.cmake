@@ -112,7 +112,7 @@ set(ZV_DEB_RUNTIME_DEPENDS
 # The libraries the program links. dpkg-shlibdeps (with file(1)), where they are there, finds them with their lowest
 # versions; the names below are the fallback and are what it finds on Debian 12.
 set(ZV_DEB_LIBRARY_DEPENDS
-  "libqt6core6" "libqt6gui6" "libqt6widgets6" "libqt6printsupport6" "libgpgme11" "libc6" "libstdc++6")
+  "libqt6core6" "libqt6gui6" "libqt6widgets6" "libqt6printsupport6" "libqt6dbus6" "libgpgme11" "libc6" "libstdc++6")
 find_program(ZV_DPKG_SHLIBDEPS dpkg-shlibdeps)
 find_program(ZV_FILE_COMMAND file)
 mark_as_advanced(ZV_DPKG_SHLIBDEPS ZV_FILE_COMMAND)

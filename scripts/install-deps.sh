@@ -15,6 +15,8 @@ packages=(
   # tests, screenshots and the Debian package
   xvfb xauth xdotool imagemagick
   util-linux poppler-utils
+  # input method tests: a real fcitx5 with a Japanese engine and its Qt 6 front end, in a D-Bus session of their own
+  fcitx5 fcitx5-anthy fcitx5-frontend-qt6 dbus-daemon
   # benchmarks
   libbenchmark-dev
   desktop-file-utils appstream dpkg-dev file librsvg2-bin

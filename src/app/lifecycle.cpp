@@ -5,6 +5,7 @@
 #include "platform/application.h"
 #include "platform/finddialog.h"
 #include "platform/helpviewer.h"
+#include "platform/inputmethodstate.h"
 #include "platform/settingsstore.h"
 
 #include <QAction>
@@ -71,8 +72,11 @@ void TfrmMain::FormCreate()
     // 10. The window font carries the editor font.
     FFont = ReadStoredFont(store);
 
-    // 11. Input method at start.
-    Memo->setInputMethodOpen(store.readBool(kOtherData, QStringLiteral("IME_Mode"), true));
+    // 11. Input method at start: the editor's hints, and the input method's own open state once the
+    // editor's input context exists (after the window is shown and the editor focused, below).
+    const bool imeOpen = store.readBool(kOtherData, QStringLiteral("IME_Mode"), true);
+    Memo->setInputMethodOpen(imeOpen);
+    setInputMethodOpenFor(Memo, imeOpen);
 
     // 12.
     Memo->setBackgroundColor(unsigned(store.readInteger(kOtherData, QStringLiteral("BackColor"), 0xFFFFFF)));
