@@ -3,6 +3,7 @@
 
 #include "verticalview.h"
 #include "editor.h"
+#include "editoraccessible.h"
 #include "editor_p.h"
 
 #include <QApplication>
@@ -113,6 +114,8 @@ VerticalView::VerticalView(Editor *editor)
     : QObject(editor), layout(editor->document()), bar(new QScrollBar(Qt::Horizontal, editor)),
       q(editor), m_blink(new QTimer(this))
 {
+    // Screen readers learn where the characters stand from the editor's own geometry, in either direction.
+    installEditorAccessibility();
     bar->setObjectName(QStringLiteral("columnScrollBar"));
     bar->setAccessibleName(QStringLiteral("横スクロールバー"));
     bar->setInvertedAppearance(true); // the first column is at the right
