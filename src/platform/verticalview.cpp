@@ -340,6 +340,19 @@ QRect VerticalView::caretRect()
     return QRect(QPoint(int(std::floor(cx - half)), top), QPoint(int(std::ceil(cx + half)) - 1, top + thickness - 1));
 }
 
+QRect VerticalView::inputMethodCursorRect()
+{
+    // The input methods put their candidate window below the cursor rectangle, starting at its left edge.
+    // A one-pixel rectangle just beside the right edge of the caret's column, level with the caret (the
+    // top of the clause being converted), puts the window beside the column, its top at the clause,
+    // instead of across the column below a caret that lies across it.
+    sync();
+    const Spot s = caretSpot();
+    const int right = int(std::ceil(columnRight(s.global)));
+    const int top = int(std::lround(margin() + s.y));
+    return QRect(right + 1, top, 1, 1);
+}
+
 std::pair<int, int> VerticalView::columnRange(int column)
 {
     const auto [number, c] = layout.locate(column);

@@ -114,8 +114,10 @@ class Desktop:
             raise AssertionError("screenshot failed: " + r.stderr.decode(errors="replace"))
         return self.width, self.height, r.stdout
 
-    def save_screenshot(self, path):
-        self.run("import", "-window", "root", path, check=True)
+    def save_screenshot(self, path, width=None, height=None):
+        """Saves the screen, or its top left width x height, as a picture."""
+        crop = ["-crop", "%dx%d+0+0" % (width, height), "+repage"] if width else []
+        self.run("import", "-window", "root", *crop, path, check=True)
 
     def close(self):
         for p in reversed(self.procs):

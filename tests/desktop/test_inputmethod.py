@@ -99,7 +99,7 @@ class InputMethodTest(unittest.TestCase):
         wait_for("entry 0's colours on screen",
                  lambda: (lambda a: a[0] > 100 and a[1] > 5)(colour_area(d.screenshot(), back0, text0)))
         if SHOTS:
-            d.save_screenshot(os.path.join(SHOTS, "composition-typing.png"))
+            d.save_screenshot(os.path.join(SHOTS, "composition-typing.png"), 660, 500)
         # Converting: the clause being converted in entry 1.
         self.type_keys(d, "space")
         text1, back1 = IME_COLORS[1]
@@ -109,7 +109,7 @@ class InputMethodTest(unittest.TestCase):
             self.type_keys(d, "space")  # the candidate window
             wait_for("the candidate window", lambda: d.run("xdotool", "search", "--onlyvisible", "--class",
                                                            "fcitx").stdout.strip())
-            d.save_screenshot(os.path.join(SHOTS, "composition-candidates.png"))
+            d.save_screenshot(os.path.join(SHOTS, "composition-candidates.png"), 660, 500)
 
     def test_vertical_candidates_picture(self):
         if not SHOTS:
@@ -119,7 +119,7 @@ class InputMethodTest(unittest.TestCase):
         self.type_keys(d, "k", "a", "n", "j", "i", "space", "space")
         wait_for("the candidate window", lambda: d.run("xdotool", "search", "--onlyvisible", "--class",
                                                        "fcitx").stdout.strip())
-        d.save_screenshot(os.path.join(SHOTS, "vertical-candidates.png"))
+        d.save_screenshot(os.path.join(SHOTS, "vertical-candidates.png"), 760, 500)
 
 
 if __name__ == "__main__":
