@@ -19,6 +19,10 @@ packages=(
   util-linux poppler-utils
   # saving tests: ACLs and extended attributes (setfacl, getfacl, setfattr), users made by the tests
   acl attr passwd
+  # input method tests: a real fcitx5 with a Japanese engine and its Qt 6 front end, in a D-Bus session of their own
+  fcitx5 fcitx5-anthy fcitx5-frontend-qt6 dbus-daemon
+  # accessibility tests: the AT-SPI bus and its Python client
+  at-spi2-core python3-pyatspi
   # benchmarks
   libbenchmark-dev
   desktop-file-utils appstream dpkg-dev file librsvg2-bin

@@ -95,10 +95,13 @@ void TfrmMain::buildLayout()
     setStatusBar(StatusBar);
     const int widths[4] = {130, 100, 60, 50};
     const char *texts[4] = {"", "1行、1列", "", "レディ"};
+    // A screen reader reads a panel's text as its name (a label without a name of its own announces its
+    // text and each change of it); what the panel is stands in its description.
+    const char *roles[4] = {"文書のサイズ", "カーソルの位置", "変更の有無", "ヒント"};
     for (int i = 0; i < 4; ++i) {
         auto *label = new QLabel(u(texts[i]), StatusBar);
         label->setObjectName(QStringLiteral("Panel%1").arg(i));
-        label->setAccessibleName(QStringLiteral("ステータス %1").arg(i));
+        label->setAccessibleDescription(u(roles[i]));
         label->setContentsMargins(4, 0, 4, 0);
         if (i < 3) {
             label->setFixedWidth(widths[i]);

@@ -6,6 +6,7 @@
 #include "platform/filenames.h"
 #include "platform/finddialog.h"
 #include "platform/helpviewer.h"
+#include "platform/inputmethodstate.h"
 #include "platform/settingsstore.h"
 #include "platform/windowplace.h"
 
@@ -88,8 +89,11 @@ void TfrmMain::FormCreate()
     // 10. The window font carries the editor font.
     FFont = ReadStoredFont(store);
 
-    // 11. Input method at start.
-    Memo->setInputMethodOpen(store.read(setting::ImeMode));
+    // 11. Input method at start: the editor's hints, and the input method's own open state once the
+    // editor's input context exists (after the window is shown and the editor focused, below).
+    const bool imeOpen = store.read(setting::ImeMode);
+    Memo->setInputMethodOpen(imeOpen);
+    setInputMethodOpenFor(Memo, imeOpen);
 
     // 12.
     Memo->setBackgroundColor(unsigned(store.read(setting::BackColor)));

@@ -200,7 +200,7 @@ void TfrmOption::buildLayout()
                                          "標準に戻すには空の文字列を指定してください。"),
                                        grpDateTime, "lblTimeDateInfo");
         lblSample = wrappedLabel(QString(), grpDateTime, "lblSample");
-        lblSample->setAccessibleName(u("サンプル"));
+        lblSample->setAccessibleDescription(u("サンプル")); // its name is the sample text itself
         lblSample->setMinimumHeight(2 * lblSample->fontMetrics().height());
         txtDateTime = named(new QComboBox(grpDateTime), "txtDateTime", u("日付と時刻のフォーマット"));
         txtDateTime->setEditable(true);

@@ -23,14 +23,15 @@ using CompColorTable = std::array<CompColor, 4>;
 enum CompClass { CompTyping = 0, CompTarget = 1, CompConverted = 2, CompBoundary = 3 };
 
 // The colour entry of each of the length characters of a composition, from the input method's attributes
-// (those other than text formats are passed over). How the input method marks a part decides the entry:
-//  - no format, or an underline only: text being typed (entry 0); but while another part of the same
+// (those other than text formats are passed over). The text formats covering a character are merged in
+// order, as the text layout shows them, and the merged format decides (recorded from fcitx5 and ibus with
+// anthy and mozc):
+//  - a background (the highlighted clause the conversion works on): entry 1, whatever its underline;
+//    a highlighted part that is also bold: the clause whose boundary is being changed (entry 3);
+//  - a text colour, bold or italic without a background: a converted clause (entry 2);
+//  - nothing, or an underline of any style: text being typed (entry 0); but while another part of the
 //    composition is highlighted the composition is being converted, and such a part is a converted
-//    clause (entry 2);
-//  - a background (a highlighted or reversed part: the clause the conversion works on): entry 1;
-//  - a highlighted part that is also bold or has a dotted, dashed or wavy underline: the clause whose
-//    boundary is being changed (entry 3);
-//  - any other formatting (a text colour, bold, italic) without a background: a converted clause (entry 2).
+//    clause (entry 2).
 std::vector<int> classifyComposition(int length, const QList<QInputMethodEvent::Attribute> &attributes);
 
 // The attributes a composition is shown with: the input method's attributes other than text formats, then

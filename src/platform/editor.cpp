@@ -910,7 +910,7 @@ void Editor::scrollContentsBy(int dx, int dy)
 QVariant Editor::inputMethodQuery(Qt::InputMethodQuery query) const
 {
     if (vertical() && (query == Qt::ImCursorRectangle || query == Qt::ImAnchorRectangle)) {
-        QRect r = m_vertical->caretRect();
+        QRect r = query == Qt::ImCursorRectangle ? m_vertical->inputMethodCursorRect() : m_vertical->caretRect();
         if (query == Qt::ImAnchorRectangle) {
             const QTextCursor c = textCursor();
             if (c.anchor() != c.position()) {

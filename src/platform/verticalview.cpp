@@ -3,6 +3,7 @@
 
 #include "verticalview.h"
 #include "editor.h"
+#include "editoraccessible.h"
 #include "selectionbar.h"
 #include "textcodec.h"
 
@@ -114,6 +115,8 @@ VerticalView::VerticalView(Editor *editor)
     : QObject(editor), layout(editor->document()), bar(new QScrollBar(Qt::Horizontal, editor)),
       q(editor), m_blink(new QTimer(this))
 {
+    // Screen readers learn where the characters stand from the editor's own geometry, in either direction.
+    installEditorAccessibility();
     bar->setObjectName(QStringLiteral("columnScrollBar"));
     bar->setAccessibleName(QStringLiteral("横スクロールバー"));
     bar->setInvertedAppearance(true); // the first column is at the right
@@ -336,6 +339,19 @@ QRect VerticalView::caretRect()
     const int thickness = std::max(1, q->cursorWidth());
     const int top = int(std::lround(margin() + s.y - thickness / 2.0));
     return QRect(QPoint(int(std::floor(cx - half)), top), QPoint(int(std::ceil(cx + half)) - 1, top + thickness - 1));
+}
+
+QRect VerticalView::inputMethodCursorRect()
+{
+    // The input methods put their candidate window below the cursor rectangle, starting at its left edge.
+    // A one-pixel rectangle just beside the right edge of the caret's column, level with the caret (the
+    // top of the clause being converted), puts the window beside the column, its top at the clause,
+    // instead of across the column below a caret that lies across it.
+    sync();
+    const Spot s = caretSpot();
+    const int right = int(std::ceil(columnRight(s.global)));
+    const int top = int(std::lround(margin() + s.y));
+    return QRect(right + 1, top, 1, 1);
 }
 
 std::pair<int, int> VerticalView::columnRange(int column)

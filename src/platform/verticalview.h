@@ -62,6 +62,8 @@ public:
     Spot caretSpot(); // the caret's spot, inside the composition while there is one
     QRectF cellRect(int pos);
     QRect caretRect();
+    // The cursor rectangle reported to the input method, which places its candidate window by it.
+    QRect inputMethodCursorRect();
     // The position nearest to a point of the viewport; atColumnEnd tells that the point lies past the end of
     // a wrapped column.
     int hitTest(const QPointF &p, bool *atColumnEnd = nullptr);

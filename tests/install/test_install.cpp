@@ -220,7 +220,7 @@ void TestInstall::control()
         names.remove(QRegularExpression(QStringLiteral(R"(\s*\([^)]*\))")));
         relations << names.simplified();
     }
-    for (const char *needed : {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6printsupport6",
+    for (const char *needed : {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6printsupport6", "libqt6dbus6",
                                "qt6-qpa-plugins", "qt6-translations-l10n", "libgpgme11", "gnupg", "gpg-agent",
                                "pinentry-qt | pinentry-gnome3 | pinentry-curses",
                                "fonts-noto-cjk | fonts-ipafont-gothic"})

@@ -688,7 +688,8 @@ void TestEditor::imeColors_data()
     QTextCharFormat highlight;
     highlight.setBackground(Qt::darkBlue);
     highlight.setForeground(Qt::white);
-    QTextCharFormat changing = highlight;
+    QTextCharFormat changing = highlight; // a highlighted clause in bold; the underline style tells nothing
+    changing.setFontWeight(QFont::Bold);
     changing.setUnderlineStyle(QTextCharFormat::WaveUnderline);
 
     QTest::newRow("typing, underlined") << QList{textFormat(0, 5, underline)} << QList{0, 0, 0, 0, 0};
