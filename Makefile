@@ -24,7 +24,8 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
 # `make bench`: a Release tree of its own ($(BUILD)-release), then one table of every figure beside its
-# floor, also written to $(BUILD)/bench/summary.tsv. `make bench-peers` times the other editors installed.
+# floor, also written to $(BUILD)/bench/summary.tsv. `make bench-peers` times this program and the peer
+# editors (installed from Debian when missing) by their pixels under Xvfb.
 bench: deps
 	cmake -S . -B $(BUILD)-release -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build $(BUILD)-release -j$(JOBS) --target zuvelo-pgp bench_app bare_editor bench_vertical

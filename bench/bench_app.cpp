@@ -8,16 +8,23 @@
 //
 //   bench_app data DIR
 //       writes the test files: sample-4m.txt (4 MiB), sample-1m.txt (1 MiB), sample-4k.txt and
-//       sample-limit.txt (exactly the editor's character limit), all CP932 with CR LF lines.
+//       sample-limit.txt (exactly the editor's character limit), all CP932 with CR LF lines; and
+//       sample-lines-2m7.txt, 2.7 million characters in ordinary lines, with sample-oneline-2m7.txt, the
+//       same bytes with every line break replaced by an ideographic space (two bytes, one character too):
+//       one line of 2.7 million characters.
 //   bench_app process --runs N --name NAME --floor NAME --goal G [--rss-name NAME --rss-goal G]
 //                     -- OURS... -- FLOOR...
 //       whole processes to their first paint: each command is started N times, alternately, and reports
 //       the monotonic clock at its first paint (and its peak RSS) on stderr; the time is counted from the
 //       moment it was started.
 //   bench_app inproc --data DIR --work DIR
-//       the program's own code: decoding, saving, keystrokes, idle passes and find.
+//       the program's own code: decoding, saving, keystrokes, idle passes and find; a keystroke at the end
+//       of one long line.
 //   bench_app settings --work DIR [--mb MB] [--runs N]
 //       closing the main window with a settings file of MB megabytes (default 60).
+//   bench_app longline --data DIR [--runs N]
+//       a keystroke at the end of a line of 2.7 million characters against one at the end of the same
+//       text in ordinary lines.
 //   bench_app pgp --text FILE --key FINGERPRINT --passphrase P --work DIR [--runs N]
 //       the PGP library against the gpg command line (GNUPGHOME and the library's test variables set by
 //       the caller).
@@ -258,6 +265,8 @@ FirstPaint launchToFirstPaint(const std::vector<std::string> &argv, int timeoutS
 
 // ---- mode: data ---------------------------------------------------------------------------------------------
 
+constexpr qsizetype kLongLine = 2700000; // characters of the one-line file and of its twin in ordinary lines
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
@@ -278,6 +287,9 @@ int modeData(const QString &dir)
         {"sample-1m.txt", zv::bench::sampleCp932(1024 * 1024, 20240602)},
         {"sample-4k.txt", zv::bench::sampleCp932(4 * 1024, 20240603)},
         {"sample-limit.txt", zv::bench::sampleCp932Characters(zv::Editor::kTextLimit, 20240604)},
+        {"sample-lines-2m7.txt", zv::bench::sampleCp932Characters(kLongLine, 20240605)},
+        {"sample-oneline-2m7.txt", QByteArray(zv::bench::sampleCp932Characters(kLongLine, 20240605))
+                                       .replace("\r\n", "\x81\x40")},
     };
     for (const File &f : files) {
         // The files must read back through the program's codec as the text they were made from.
@@ -287,6 +299,8 @@ int modeData(const QString &dir)
             die(std::string("the sample does not round-trip: ") + f.name);
         if (std::strcmp(f.name, "sample-limit.txt") == 0 && d.text.size() != zv::Editor::kTextLimit)
             die("the sample at the limit has the wrong length");
+        if (std::strcmp(f.name, "sample-oneline-2m7.txt") == 0 && (d.text.size() != kLongLine || d.text.contains(u'\n')))
+            die("the long line has the wrong length");
         writeFile(dir + QLatin1Char('/') + QLatin1String(f.name), f.bytes);
         std::printf("%s: %lld bytes, %lld characters\n", f.name, static_cast<long long>(f.bytes.size()),
                     static_cast<long long>(d.text.size()));
@@ -524,6 +538,10 @@ int modeInproc(const QString &data, const QString &work)
                 if (fd < 0 || left != 0 || ::fsync(fd) != 0 || ::close(fd) != 0
                     || ::rename(tmp.constData(), path.constData()) != 0)
                     die("the bare save failed");
+                // The rename itself is durable only once the folder is flushed.
+                const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+                if (dirFd < 0 || ::fsync(dirFd) != 0 || ::close(dirFd) != 0)
+                    die("the bare save could not flush the folder");
                 saveFloor.push_back(msSince(start));
             }
             if (readBytes(workBig) != bigBytes)
@@ -547,7 +565,39 @@ int modeInproc(const QString &data, const QString &work)
     printRow("find missing string, 4 MB, any case", "ms", fc,
              "QString::indexOf, any case", summarize(findFloor), 10, fc.median < 25, note);
     printRow("save 4 MB (Save command)", "ms", summarize(save),
-             "write + fsync + rename", summarize(saveFloor), 1.5);
+             "write, fsync, rename, fsync of folder", summarize(saveFloor), 1.5);
+    zv::Dialogs::install(nullptr);
+    return 0;
+}
+
+// ---- mode: longline -----------------------------------------------------------------------------------------
+
+// A keystroke at the end of one line of 2.7 million characters against the same keystroke at the end of
+// the same text in ordinary lines: each window opened in turn, the caret put at the end as Ctrl+End puts it.
+int modeLongLine(const QString &data, int runs)
+{
+    NoPrompts noPrompts;
+    zv::Dialogs::install(&noPrompts);
+    zv::Application app;
+    app.setTitle(QStringLiteral("無題 - Zuvelo PGP"));
+    std::vector<double> oneLine, lines;
+    for (const bool one : {false, true}) {
+        std::unique_ptr<TfrmMain> w = openWindow(data + (one ? QStringLiteral("/sample-oneline-2m7.txt")
+                                                             : QStringLiteral("/sample-lines-2m7.txt")));
+        QTest::keyClick(w->Memo, Qt::Key_End, Qt::ControlModifier);
+        QCoreApplication::processEvents();
+        zv::Application::instance()->runIdle();
+        w->Memo->viewport()->repaint();
+        if (w->Memo->selStart() != w->Memo->textLength())
+            die("Ctrl+End did not reach the end");
+        std::vector<double> &keys = one ? oneLine : lines;
+        keystroke(*w, 0); // warm-up
+        keystroke(*w, 1);
+        for (int i = 0; i < 2 * runs; ++i)
+            keys.push_back(keystroke(*w, i));
+    }
+    printRow("keystroke at the end of a 2.7M-char line", "ms", summarize(oneLine),
+             "same keystroke, same text in lines", summarize(lines), 2);
     zv::Dialogs::install(nullptr);
     return 0;
 }
@@ -740,6 +790,8 @@ int main(int argc, char **argv)
     if (mode == "settings")
         return modeSettings(QString::fromStdString(option("--work")), std::atoi(option("--mb", "60").c_str()),
                             std::max(1, std::atoi(option("--runs", "5").c_str())));
+    if (mode == "longline")
+        return modeLongLine(QString::fromStdString(option("--data")), std::max(1, std::atoi(option("--runs", "5").c_str())));
     if (mode == "pgp")
         return modePgp(QString::fromStdString(option("--text")), option("--key"), option("--passphrase"),
                        QString::fromStdString(option("--work")), std::max(1, std::atoi(option("--runs", "7").c_str())));

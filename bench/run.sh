@@ -70,7 +70,8 @@ step() {
 
 echo "Measuring (each figure alternates with its floor in the same run):" >&2
 step "test data" 120 "$app" data "$data"
-if [ ! -s "$data/sample-4m.txt" ] || [ ! -s "$data/sample-limit.txt" ] || [ ! -s "$data/sample-1m.txt" ]; then
+if [ ! -s "$data/sample-4m.txt" ] || [ ! -s "$data/sample-limit.txt" ] || [ ! -s "$data/sample-1m.txt" ] ||
+   [ ! -s "$data/sample-oneline-2m7.txt" ]; then
   echo "bench: no test data" >&2
   exit 1
 fi
@@ -85,6 +86,11 @@ step "open 4 MB" 300 "$app" process --runs 9 \
 step "open at the character limit" 300 "$app" process --runs 9 \
   --name "open file at the 4194303-char limit" --floor "bare Qt program, same file" --goal 1.1 \
   -- "$program" "$data/sample-limit.txt" -- "$bare" "$data/sample-limit.txt"
+# One line of 2.7 million characters against the same text in ordinary lines, in the program itself.
+step "open one 2.7M-char line" 900 "$app" process --runs 5 \
+  --name "open one 2.7M-char line to first paint" --floor "same text in lines, to first paint" --goal 2 \
+  -- "$program" "$data/sample-oneline-2m7.txt" -- "$program" "$data/sample-lines-2m7.txt"
+step "keystroke at the end of the line" 900 "$app" longline --data "$data" --runs 2
 # Saving is measured in the build tree, on the disk the user's files are on (/tmp may be held in memory).
 mkdir -p "$build/bench/work"
 step "in-process figures" 300 "$app" inproc --data "$data" --work "$build/bench/work"

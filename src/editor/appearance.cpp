@@ -64,12 +64,13 @@ void TfrmMain::ApplyImeColorsFromStore(SettingsStore &store)
 
 bool TfrmMain::ApplySelBarAndVertical(SettingsStore &store)
 {
-    Memo->setOptions(ECOOP_OR, ECO_SELECTIONBAR | ECO_VERTICAL);
-    if (!store.read(setting::SelBar))
-        Memo->setOptions(ECOOP_XOR, ECO_SELECTIONBAR);
+    // Both options at once: turning vertical writing on and off again on the way would lay out every
+    // column of the document for nothing (a few per cent of opening a large file).
     const bool vertical = store.read(setting::Vertical);
-    if (!vertical)
-        Memo->setOptions(ECOOP_XOR, ECO_VERTICAL);
+    unsigned options = vertical ? unsigned(ECO_VERTICAL) : 0u;
+    if (store.read(setting::SelBar))
+        options |= ECO_SELECTIONBAR;
+    Memo->setOptions(ECOOP_SET, (Memo->options() & ~unsigned(ECO_SELECTIONBAR | ECO_VERTICAL)) | options);
     EditWordWrap->setEnabled(!vertical);
     tbWordWrap->setEnabled(!vertical);
     return vertical;

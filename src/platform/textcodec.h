@@ -26,7 +26,7 @@
 //   encode writes every '\n' as the style's break. A CR or a CR LF pair in the text given to encode
 //   (decoding never produces U+000D; text from elsewhere may hold it) is a line break as well.
 //
-// The conversion tables are generated from the system's iconv "CP932" converter on first use.
+// The conversion tables are generated from the system's iconv "CP932" converter while the program is built.
 
 #include <QByteArray>
 #include <QByteArrayView>
