@@ -50,9 +50,10 @@ refresh_desktop = \
 	if [ -f "$(PREFIX)/share/icons/hicolor/index.theme" ] && command -v gtk-update-icon-cache >/dev/null; then \
 		gtk-update-icon-cache -q -t "$(PREFIX)/share/icons/hicolor" || true; fi
 
-# The Debian package, built from the build tree into it: $(BUILD)/zuvelo-pgp_<version>_<arch>.deb
-package: build
-	cpack --config $(BUILD)/CPackConfig.cmake -B $(BUILD)
+# The Debian package, built with debhelper (debian/) from a copy of the tree:
+# $(BUILD)/zuvelo-pgp_<version>_<arch>.deb, with its .changes and .buildinfo beside it.
+package: deps
+	scripts/build-deb.sh $(BUILD)
 
 # Fuzzing with clang and libFuzzer, in a build tree of its own ($(BUILD)/fuzz); `make test` runs the short
 # run as its test fuzz_short. FUZZ_SECONDS is the time for each target.

@@ -7,7 +7,7 @@ packages=(
   # build
   cmake make g++ pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libgpgme-dev
+  libgpgme-dev libgpg-error-dev
   # the Japanese monospace face is looked up through fontconfig
   libfontconfig-dev
   # run
@@ -20,6 +20,8 @@ packages=(
   # benchmarks
   libbenchmark-dev
   desktop-file-utils appstream dpkg-dev file librsvg2-bin
+  # the Debian package: debhelper builds it, lintian checks it, man-db shows its manual page
+  debhelper fakeroot lintian man-db locales
   # fuzzing (clang with its libFuzzer and sanitizer runtimes)
   clang libclang-rt-14-dev
 )
@@ -30,15 +32,19 @@ for p in "${packages[@]}"; do
     missing+=("$p")
   fi
 done
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-echo "Installing: ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then
   SUDO="sudo"
 fi
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The Japanese locale, in which man shows the Japanese manual page.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+  $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi

@@ -105,7 +105,7 @@ void TfrmAbout::buildLayout()
     lblVersion = makeLabel(pnlAbout, "lblVersion", u("Version 0.02"));
     lblVersion->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    lblCopyright = makeLabel(pnlAbout, "lblCopyright", u("Copyright (C) 2026 Velmorin"));
+    lblCopyright = makeLabel(pnlAbout, "lblCopyright", u("Copyright (C) 2026 Velmorin / GNU GPL v3以降"));
     lblCopyright->setAlignment(Qt::AlignCenter);
 
     lblCHomePage = makeLabel(pnlAbout, "lblCHomePage", u("Homepage:"));

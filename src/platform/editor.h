@@ -4,7 +4,8 @@
 // Lines are display lines: with word wrap on, a wrapped paragraph is several lines; in vertical writing
 // a display line is a column. The whole text is given and taken with CR LF line breaks.
 
-#include "dialogs.h" // FontSpec
+#include "composition.h" // CompColor
+#include "dialogs.h"     // FontSpec
 #include <QPlainTextEdit>
 #include <array>
 #include <functional>
@@ -17,15 +18,6 @@ namespace zv {
 struct EditorPrivate;
 class VerticalLayout;
 class VerticalView;
-
-// One input-method composition colour entry: text colour, background colour (0x00BBGGRR), effects word.
-struct CompColor {
-    unsigned text = 0;
-    unsigned background = 0xFFFFFF;
-    unsigned effects = 0;
-    bool operator==(const CompColor &) const = default;
-};
-using CompColorTable = std::array<CompColor, 4>;
 
 // Editor options and the ways of changing them.
 enum : int { ECOOP_SET = 1, ECOOP_OR = 2, ECOOP_AND = 3, ECOOP_XOR = 4 };
@@ -188,13 +180,12 @@ protected:
 
 private:
     friend struct EditorPrivate;
-    void paintSelectionBar(QPaintEvent *e);
     void selectionBarMouse(QMouseEvent *e);
+    qsizetype roomLeft() const; // positions the text limit leaves for what replaces the selection
     void updateSelectionBarGeometry();
     void applyTabStops();
     void applyColors();
     void reportSelection();
-    friend class SelectionBar;
     friend class VerticalView;
     int m_tag = 0;
     unsigned m_options = 0;

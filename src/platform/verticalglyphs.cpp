@@ -1,6 +1,7 @@
 // Drawing the characters of vertical writing; see verticalglyphs.h.
 
 #include "verticalglyphs.h"
+#include "textcodec.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -176,7 +177,7 @@ void VerticalGlyphs::drawCluster(QPainter &p, QStringView s, VForm form, qreal c
         small.setBold(false);
         small.setItalic(false);
         p.setFont(small);
-        p.drawText(box, Qt::AlignCenter, QString::number(c - 0xF700, 16).rightJustified(2, u'0').toUpper());
+        p.drawText(box, Qt::AlignCenter, QString::number(opaqueByteValue(QChar(c)), 16).rightJustified(2, u'0').toUpper());
         p.setFont(font);
         return;
     }

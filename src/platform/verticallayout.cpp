@@ -1,6 +1,7 @@
 // Vertical writing: columns of a plain-text document on a grid of full-width cells.
 
 #include "verticallayout.h"
+#include "textcodec.h"
 
 #include <QFontMetricsF>
 #include <QTextDocument>
@@ -37,7 +38,7 @@ VForm classify(char16_t c)
 {
     if (c == u'\t')
         return VForm::Tab;
-    if (c >= 0xF700 && c <= 0xF7FF)
+    if (isOpaqueByte(QChar(c)))
         return VForm::RawByte;
     if (QChar::isLowSurrogate(c) || (c >= 0xFE00 && c <= 0xFE0F))
         return VForm::Mark;

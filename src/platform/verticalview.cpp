@@ -3,7 +3,8 @@
 
 #include "verticalview.h"
 #include "editor.h"
-#include "editor_p.h"
+#include "selectionbar.h"
+#include "textcodec.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -92,7 +93,7 @@ void VerticalView::leave()
     m_active = false;
     m_blink->stop();
     m_dragging = false;
-    m_barDragging = false;
+    m_barDrag.cancel();
     layout.invalidate();
     bar->hide();
     q->viewport()->setCursor(Qt::IBeamCursor);
@@ -640,47 +641,28 @@ void VerticalView::wheel(QWheelEvent *e)
 void VerticalView::selectionBarMouse(QMouseEvent *e)
 {
     sync();
-    const qreal x = e->position().x();
     const int total = layout.columnCount();
     auto columnAt = [&](qreal at) {
         const int v = bar->value();
         return std::clamp(v + int(std::floor((columnRight(v) - at) / layout.pitch())), 0, total - 1);
     };
-    if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
-        if (e->button() != Qt::LeftButton)
-            return;
-        const auto [start, end] = columnRange(columnAt(x));
-        m_barDragging = true;
-        m_barAnchorStart = start;
-        m_barAnchorEnd = end;
-        QTextCursor c = q->textCursor();
-        c.setPosition(start);
-        c.setPosition(end, QTextCursor::KeepAnchor);
-        moveCursor(c, false, false);
-        q->setFocus(Qt::MouseFocusReason);
-        return;
-    }
-    if (e->type() == QEvent::MouseButtonRelease) {
-        m_barDragging = false;
-        return;
-    }
-    if (e->type() == QEvent::MouseMove && m_barDragging && (e->buttons() & Qt::LeftButton)) {
-        const int width = q->viewport()->width();
-        if (x < 0)
-            bar->setValue(bar->value() + 1);
-        else if (x >= width)
-            bar->setValue(bar->value() - 1);
-        const auto [start, end] = columnRange(columnAt(std::clamp<qreal>(x, 0, width - 1)));
-        QTextCursor c = q->textCursor();
-        if (start >= m_barAnchorStart) {
-            c.setPosition(m_barAnchorStart);
-            c.setPosition(end, QTextCursor::KeepAnchor);
-        } else {
-            c.setPosition(m_barAnchorEnd);
-            c.setPosition(start, QTextCursor::KeepAnchor);
-        }
-        moveCursor(c, false, false);
-    }
+    const LineSelectDrag::View view{
+        [&](QPointF p) { return columnRange(columnAt(p.x())); },
+        [this](QPointF p) {
+            const int width = q->viewport()->width();
+            if (p.x() < 0)
+                bar->setValue(bar->value() + 1);
+            else if (p.x() >= width)
+                bar->setValue(bar->value() - 1);
+            return QPointF(std::clamp<qreal>(p.x(), 0, width - 1), p.y());
+        },
+        [this](int anchor, int position) {
+            QTextCursor c = q->textCursor();
+            c.setPosition(anchor);
+            c.setPosition(position, QTextCursor::KeepAnchor);
+            moveCursor(c, false, false);
+        }};
+    m_barDrag.mouse(e, view, q);
 }
 
 } // namespace zv

@@ -5,6 +5,7 @@
 // onto the same text cursor the horizontal editor uses. Editing itself stays with the editor.
 
 #include "verticalglyphs.h"
+#include "selectionbar.h"
 #include "verticallayout.h"
 
 #include <QObject>
@@ -90,8 +91,7 @@ private:
     int m_endPos = -1;           // a caret shown at the end of the column before: its position
     qreal m_goal = -1;           // offset along the column that Left, Right and the page keys keep to
     bool m_dragging = false;
-    int m_barAnchorStart = 0, m_barAnchorEnd = 0;
-    bool m_barDragging = false;
+    LineSelectDrag m_barDrag; // on the selection bar along the top edge
     int m_compCursor = 0;        // caret inside the composition
     bool m_compCursorShown = true;
     int m_anchorPos = -1;        // first position shown before a change of the layout's geometry

@@ -14,12 +14,15 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <unistd.h>
 
 namespace {
 
@@ -88,6 +91,10 @@ QStringList splitList(const QString &value)
 QStringList expectedFiles()
 {
     return {QStringLiteral("bin/zuvelo-pgp"),
+            QStringLiteral("share/man/man1/zuvelo-pgp.1.gz"),
+            QStringLiteral("share/man/ja/man1/zuvelo-pgp.1.gz"),
+            QStringLiteral("share/doc/zuvelo-pgp/copyright"),
+            QStringLiteral("share/doc/zuvelo-pgp/changelog.gz"),
             QStringLiteral("lib/zuvelo-pgp/libgoma.so.2"),
             QStringLiteral("share/zuvelo-pgp/help/manual.html"),
             QStringLiteral("share/applications/%1.desktop").arg(kAppId),
@@ -137,6 +144,11 @@ private slots:
     void helpFromPackage();
     void startsFromPackage();
     void installAndUninstall();
+    void lintianClean();
+    void licence();
+    void manualPage_data();
+    void manualPage();
+    void realInstallAndRemove();
 
 private:
     QString pkgPath(const QString &relative) const { return m_root + QStringLiteral("/usr/") + relative; }
@@ -144,6 +156,7 @@ private:
     QTemporaryDir m_work;
     QString m_arch;
     QString m_deb;
+    QString m_changes;
     QString m_root;
     QMap<QString, QString> m_control;
 };
@@ -155,15 +168,17 @@ void TestInstall::initTestCase()
     QVERIFY2(arch.ok(), qPrintable(arch.report()));
     m_arch = arch.out.trimmed();
 
-    // The package of this build tree, made as `make package` makes it, but into the temporary folder.
-    const QString pkgDir = m_work.filePath(QStringLiteral("pkg"));
-    const Run cpack = run(QStringLiteral(ZV_CPACK), {QStringLiteral("--config"),
-                                                     QStringLiteral(ZV_BINARY_DIR "/CPackConfig.cmake"),
-                                                     QStringLiteral("-B"), pkgDir});
-    QVERIFY2(cpack.ok(), qPrintable(cpack.report()));
-    const QStringList debs = QDir(pkgDir).entryList({QStringLiteral("*.deb")}, QDir::Files);
+    // The package made as `make package` makes it (debhelper, from a copy of the source tree), into a folder of
+    // this build tree's own so that the compiler cache serves its rebuilds.
+    const QString pkgDir = QStringLiteral(ZV_BINARY_DIR "/deb");
+    QDir(pkgDir).removeRecursively();
+    const Run build = run(QStringLiteral(ZV_SOURCE_DIR "/scripts/build-deb.sh"), {pkgDir}, {}, 1400000);
+    QVERIFY2(build.ok(), qPrintable(build.report().right(20000)));
+    const QStringList debs = QDir(pkgDir).entryList({QStringLiteral("zuvelo-pgp_*.deb")}, QDir::Files);
     QCOMPARE(debs, QStringList{QStringLiteral("zuvelo-pgp_%1_%2.deb").arg(kVersion, m_arch)});
     m_deb = pkgDir + u'/' + debs.first();
+    m_changes = pkgDir + QStringLiteral("/zuvelo-pgp_%1_%2.changes").arg(kVersion, m_arch);
+    QVERIFY2(QFileInfo::exists(m_changes), qPrintable(m_changes));
 
     m_root = m_work.filePath(QStringLiteral("root"));
     const Run extract = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), m_deb, m_root});
@@ -407,7 +422,7 @@ void TestInstall::desktopEntryOpensFiles()
 void TestInstall::metainfoValid()
 {
     const QString path = pkgPath(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId));
-    const Run v = run(QStringLiteral("appstreamcli"), {QStringLiteral("validate"), QStringLiteral("--no-net"), path});
+    const Run v = run(QStringLiteral("appstreamcli"), {QStringLiteral("validate"), QStringLiteral("--no-net"), QStringLiteral("--pedantic"), path});
     QVERIFY2(v.ok(), qPrintable(v.report()));
     // The same in the installed tree, where the data is checked against the menu entry it names.
     const Run tree =
@@ -518,8 +533,13 @@ void TestInstall::installAndUninstall()
     QVERIFY(!QFileInfo::exists(prefix));
 
     const QString staged = stage + prefix;
-    QCOMPARE(filesBelow(staged),
-             filesBelow(m_root).replaceInStrings(QRegularExpression(QStringLiteral("^usr/")), QString()));
+    // The package adds its copyright file and changelog, and compresses the manual pages.
+    QStringList packaged = filesBelow(m_root)
+                               .replaceInStrings(QRegularExpression(QStringLiteral("^usr/")), QString())
+                               .replaceInStrings(QRegularExpression(QStringLiteral(R"(^(share/man/.*)\.gz$)")),
+                                                 QStringLiteral("\\1"));
+    packaged.removeIf([](const QString &f) { return f.startsWith(QLatin1String("share/doc/zuvelo-pgp/")); });
+    QCOMPARE(filesBelow(staged), packaged);
     QCOMPARE(filesBelow(stage).size(), filesBelow(staged).size());
     QString problem;
     const QString goma = lddGoma(staged + QStringLiteral("/bin/zuvelo-pgp"), &problem);
@@ -535,6 +555,200 @@ void TestInstall::installAndUninstall()
     QVERIFY(!QFileInfo::exists(staged + QStringLiteral("/lib/zuvelo-pgp")));
     QVERIFY(!QFileInfo::exists(staged + QStringLiteral("/share/zuvelo-pgp")));
     QVERIFY(QFileInfo(staged + QStringLiteral("/share/applications")).isDir());
+}
+
+// Debian's own checker finds nothing to object to in the package or its upload description: no error and no
+// warning (informational tags are advice).
+void TestInstall::lintianClean()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("lintian")).isEmpty())
+        QFAIL("lintian is not installed: scripts/install-deps.sh installs it");
+    const Run r = run(QStringLiteral("lintian"), {QStringLiteral("--fail-on"), QStringLiteral("error,warning"),
+                                                  QStringLiteral("--no-tag-display-limit"), m_changes},
+                      {}, 600000);
+    QStringList objections;
+    for (const QString &line : r.out.split(u'\n'))
+        if (line.startsWith(QLatin1String("E: ")) || line.startsWith(QLatin1String("W: ")))
+            objections << line;
+    QVERIFY2(objections.isEmpty(), qPrintable(objections.join(u'\n')));
+    QVERIFY2(r.ok(), qPrintable(r.report()));
+}
+
+// Free software under the GPL, version 3 or later, said alike by the package, the software-centre data and the
+// About window's source.
+void TestInstall::licence()
+{
+    QFile copyright(pkgPath(QStringLiteral("share/doc/zuvelo-pgp/copyright")));
+    QVERIFY(copyright.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(copyright.readAll());
+    QVERIFY(text.startsWith(QLatin1String("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/")));
+    QVERIFY(text.contains(QRegularExpression(QStringLiteral(R"(Files: \*\nCopyright: [^\n]+\nLicense: GPL-3\+)"))));
+    QVERIFY(text.contains(QLatin1String("/usr/share/common-licenses/GPL-3")));
+
+    QFile licence(QStringLiteral(ZV_SOURCE_DIR "/LICENSE"));
+    QVERIFY(licence.open(QIODevice::ReadOnly));
+    QFile gpl3(QStringLiteral("/usr/share/common-licenses/GPL-3"));
+    if (gpl3.open(QIODevice::ReadOnly))
+        QCOMPARE(licence.readAll(), gpl3.readAll());
+
+    QFile metainfo(pkgPath(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(kAppId)));
+    QVERIFY(metainfo.open(QIODevice::ReadOnly));
+    QVERIFY(metainfo.readAll().contains("<project_license>GPL-3.0-or-later</project_license>"));
+}
+
+void TestInstall::manualPage_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("English") << QStringLiteral("share/man/man1/zuvelo-pgp.1.gz") << QStringLiteral("C.UTF-8")
+                             << QStringList{"NAME", "SYNOPSIS", "FILES", "ENVIRONMENT", "registry.reg", "goma.conf",
+                                            "XDG_CONFIG_HOME", "GNUPGHOME", "libgoma.so.2"};
+    QTest::newRow("Japanese") << QStringLiteral("share/man/ja/man1/zuvelo-pgp.1.gz") << QStringLiteral("ja_JP.UTF-8")
+                              << QStringList{"名前", "書式", "ファイル", "環境変数", "registry.reg", "goma.conf",
+                                             "XDG_CONFIG_HOME", "GNUPGHOME", "libgoma.so.2"};
+}
+
+// Each manual page, as man shows it, has its sections and names the files and variables; groff finds nothing
+// wrong with it.
+void TestInstall::manualPage()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, language);
+    QFETCH(QStringList, expected);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LANG"), language);
+    env.insert(QStringLiteral("MANWIDTH"), QStringLiteral("80"));
+    QProcess man;
+    man.setProcessEnvironment(env);
+    // run() sets LC_ALL to C.UTF-8, which would hide the language from man.
+    env.insert(QStringLiteral("LC_ALL"), language);
+    man.setProcessEnvironment(env);
+    man.start(QStringLiteral("man"), {QStringLiteral("-l"), QStringLiteral("--warnings"), pkgPath(page)});
+    QVERIFY(man.waitForFinished(60000));
+    const QString out = QString::fromUtf8(man.readAllStandardOutput());
+    const QString err = QString::fromUtf8(man.readAllStandardError());
+    QCOMPARE(man.exitCode(), 0);
+    QVERIFY2(err.trimmed().isEmpty(), qPrintable(err));
+    for (const QString &word : expected)
+        QVERIFY2(out.contains(word), qPrintable(word + QStringLiteral(" missing from:\n") + out));
+}
+
+// The package installed for real with apt, as a user installs it: `man zuvelo-pgp` finds its page, the menu
+// entry is in the desktop's cache and opens a file given to it in a window titled with its name, and removing
+// the package takes away every file it brought and its entry in the cache.
+void TestInstall::realInstallAndRemove()
+{
+    if (::geteuid() != 0)
+        QSKIP("installing a package needs root");
+    const Run state = run(QStringLiteral("dpkg-query"), {QStringLiteral("-W"), QStringLiteral("-f=${Status}"),
+                                                         QStringLiteral("zuvelo-pgp")});
+    if (state.out.contains(QLatin1String(" installed")))
+        QSKIP("zuvelo-pgp is installed on this machine already; the test does not touch an install of yours");
+    for (const char *tool : {"apt-get", "Xvfb", "xdotool"})
+        if (QStandardPaths::findExecutable(QLatin1String(tool)).isEmpty())
+            QFAIL(qPrintable(QStringLiteral("%1 is missing: scripts/install-deps.sh installs it").arg(tool)));
+
+    QProcessEnvironment aptEnv = QProcessEnvironment::systemEnvironment();
+    aptEnv.insert(QStringLiteral("DEBIAN_FRONTEND"), QStringLiteral("noninteractive"));
+    const Run install = run(QStringLiteral("apt-get"), {QStringLiteral("install"), QStringLiteral("-y"),
+                                                        QStringLiteral("--no-install-recommends"), m_deb},
+                            aptEnv, 600000);
+    auto remove = [&] {
+        return run(QStringLiteral("apt-get"), {QStringLiteral("remove"), QStringLiteral("-y"), QStringLiteral("zuvelo-pgp")},
+                   aptEnv, 600000);
+    };
+    struct Cleanup {
+        std::function<void()> f;
+        ~Cleanup() { if (f) f(); }
+    } cleanup{[&] { remove(); }};
+    QVERIFY2(install.ok(), qPrintable(install.report()));
+    const Run listed = run(QStringLiteral("dpkg-query"), {QStringLiteral("-L"), QStringLiteral("zuvelo-pgp")});
+    QVERIFY2(listed.ok(), qPrintable(listed.report()));
+    QStringList files;
+    for (const QString &line : listed.out.split(u'\n', Qt::SkipEmptyParts))
+        if (QFileInfo(line).isFile())
+            files << line;
+    QVERIFY(files.contains(QStringLiteral("/usr/bin/zuvelo-pgp")));
+
+    const Run where = run(QStringLiteral("man"), {QStringLiteral("-w"), QStringLiteral("zuvelo-pgp")});
+    QCOMPARE(where.out.trimmed(), QStringLiteral("/usr/share/man/man1/zuvelo-pgp.1.gz"));
+    QProcessEnvironment manEnv = QProcessEnvironment::systemEnvironment();
+    manEnv.insert(QStringLiteral("MANPAGER"), QStringLiteral("cat"));
+    const Run page = run(QStringLiteral("man"), {QStringLiteral("zuvelo-pgp")}, manEnv);
+    QVERIFY2(page.ok() && page.out.contains(QLatin1String("registry.reg")), qPrintable(page.report()));
+
+    // desktop-file-utils' trigger put the entry into the cache that file managers read.
+    QFile cache(QStringLiteral("/usr/share/applications/mimeinfo.cache"));
+    QVERIFY(cache.open(QIODevice::ReadOnly));
+    QVERIFY(cache.readAll().contains((kAppId + QStringLiteral(".desktop")).toUtf8()));
+    cache.close();
+
+    // The menu entry's command, as a launcher runs it, with a file.
+    const QMap<QString, QString> entry = desktopEntry(QStringLiteral("/usr/share/applications/%1.desktop").arg(kAppId));
+    const QString home = m_work.filePath(QStringLiteral("apt-home"));
+    QVERIFY(QDir().mkpath(home + QStringLiteral("/.gnupg")));
+    QFile::setPermissions(home + QStringLiteral("/.gnupg"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString document = home + QStringLiteral("/launched.txt");
+    {
+        QFile f(document);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("\x83\x81\x83\x82\r\n");
+    }
+    QStringList command;
+    for (const QString &part : entry.value(QStringLiteral("Exec")).split(u' ', Qt::SkipEmptyParts))
+        command << (part == QLatin1String("%f") || part == QLatin1String("%F") ? document : part);
+    QVERIFY(command.size() >= 2);
+
+    QProcess xvfb;
+    xvfb.setProcessChannelMode(QProcess::SeparateChannels);
+    xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                                        QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
+                                        QStringLiteral("1024x768x24")});
+    QVERIFY(xvfb.waitForStarted());
+    QString display;
+    for (int i = 0; i < 100 && display.isEmpty(); ++i) {
+        xvfb.waitForReadyRead(100);
+        display = QString::fromUtf8(xvfb.readAllStandardOutput()).trimmed();
+    }
+    QVERIFY2(!display.isEmpty(), "Xvfb gave no display");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":") + display);
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+    env.insert(QStringLiteral("GNUPGHOME"), home + QStringLiteral("/.gnupg"));
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(home);
+    program.start(QStandardPaths::findExecutable(command.first()), command.mid(1));
+    QVERIFY2(program.waitForStarted(), qPrintable(program.errorString()));
+    bool titled = false;
+    for (int i = 0; i < 120 && !titled; ++i) {
+        const Run search = run(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--name"),
+                                                           QStringLiteral("^launched\\.txt - Zuvelo PGP$")}, env, 10000);
+        titled = search.ok() && !search.out.trimmed().isEmpty();
+        if (!titled)
+            QTest::qWait(250);
+    }
+    program.kill();
+    program.waitForFinished(10000);
+    xvfb.kill();
+    xvfb.waitForFinished(10000);
+    run(QStringLiteral("gpgconf"), {QStringLiteral("--kill"), QStringLiteral("all")}, env, 10000);
+    QVERIFY2(titled, qPrintable(QString::fromUtf8(program.readAllStandardError())));
+
+    cleanup.f = nullptr;
+    const Run removed = remove();
+    QVERIFY2(removed.ok(), qPrintable(removed.report()));
+    for (const QString &file : files)
+        QVERIFY2(!QFileInfo::exists(file), qPrintable(file + QStringLiteral(" left behind")));
+    const Run after = run(QStringLiteral("dpkg-query"), {QStringLiteral("-W"), QStringLiteral("-f=${Status}"),
+                                                         QStringLiteral("zuvelo-pgp")});
+    QVERIFY2(!after.out.contains(QLatin1String(" installed")) && !after.out.contains(QLatin1String("config-files")),
+             qPrintable(after.out));
+    QVERIFY(cache.open(QIODevice::ReadOnly));
+    QVERIFY(!cache.readAll().contains((kAppId + QStringLiteral(".desktop")).toUtf8()));
 }
 
 QTEST_MAIN(TestInstall)
