@@ -8,6 +8,8 @@ packages=(
   cmake make g++ pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgpgme-dev libgpg-error-dev
+  # the Japanese monospace face is looked up through fontconfig
+  libfontconfig-dev
   # run
   libqt6printsupport6 qt6-qpa-plugins qt6-translations-l10n
   gnupg gpg-agent pinentry-qt pinentry-curses

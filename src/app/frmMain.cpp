@@ -341,6 +341,7 @@ void TfrmMain::buildCommands()
     Memo->setReservedShortcuts(reserved);
     Memo->onKeyPress = [this](int &key) { zv::runGuarded([&] { MemoKeyPress(key); }); };
     Memo->onFileDropped = [this](const QString &f) { zv::runGuarded([&] { WMDropFiles({f}); }); };
+    Memo->onTextLimit = [this] { zv::runGuarded([&] { MemoTextLimit(); }); };
     connect(Memo, &zv::Editor::textChangedByUser, this, zv::guarded(this, &TfrmMain::MemoChange));
     connect(Memo, &zv::Editor::selectionMoved, this, zv::guarded(this, &TfrmMain::MemoSelectionChange));
     connect(cdlFind, &zv::FindDialog::findNext, this, zv::guarded(this, &TfrmMain::cdlFindFind));

@@ -85,8 +85,8 @@ public:
     static QString ExpandLongName(const QString &name);
     // Applies the tab stops by the window font and the given tab width.
     void ApplyTabStops(int tabWidth);
-    // Pixel width of one space in the window font.
-    int SpaceWidth() const;
+    // Advance of one space in the editor's font, in pixels, unrounded.
+    qreal SpaceWidth() const;
     // Sets the window and application titles together.
     void SetTitle(const QString &title);
 
@@ -139,6 +139,8 @@ public:
     void EditDeleteClick();
     void EditSelectAllClick();
     void MemoKeyPress(int &key);
+    // Typing or a paste met the text limit: the first time the user is told what the limit is.
+    void MemoTextLimit();
     void mnuEditFindClick();
     void cdlFindFind();
     void EditTimeDateClick();
@@ -184,6 +186,7 @@ public:
     bool FEscExit = true;
     bool FAutoIndent = true;
     bool FTabToSpace = false;
+    bool FTextLimitTold = false; // the text-limit notice was shown
     int FTabWidth = zv::setting::TabWidth.def;
     QString FDateTimeFormat;
     QString FShellProg;

@@ -170,20 +170,25 @@ void TfrmMain::FormShow()
     ApplyTabStops(FTabWidth);
 }
 
-int TfrmMain::SpaceWidth() const
+qreal TfrmMain::SpaceWidth() const
 {
-    return QFontMetrics(Memo->font()).horizontalAdvance(QLatin1Char(' '));
+    // The exact advance the editor lays its text out with: a width rounded to whole pixels would put
+    // every stop a little further off the space columns than the one before.
+    return QFontMetricsF(Memo->font(), Memo->viewport()).horizontalAdvance(QLatin1Char(' '));
 }
 
 void TfrmMain::ApplyTabStops(int tabWidth)
 {
-    const int w = SpaceWidth() * tabWidth;
+    // Stop i at i tab widths, in points of the editor's screen (3/4 point a pixel at 96 dpi), kept
+    // unrounded so that each lands on a space column.
+    const qreal w = SpaceWidth() * tabWidth;
+    const qreal pointsPerPixel = 72.0 / Memo->logicalDpiX();
     Memo->beginUpdate();
     const int start = Memo->selStart();
     const int length = Memo->selLength();
     const int count = Memo->setTabCount(100);
     for (int i = 0; i < count; ++i)
-        Memo->setTabStop(i, int((qint64(w) * i * 3) / 4));
+        Memo->setTabStop(i, w * i * pointsPerPixel);
     Memo->endUpdate();
     Memo->setSelStart(start);
     Memo->setSelLength(length);

@@ -1,6 +1,7 @@
 // The Edit menu's basic commands and the typing aids (Esc to quit, automatic indentation, Tab as spaces).
 
 #include "app/frmMain.h"
+#include "platform/application.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -35,6 +36,18 @@ void TfrmMain::EditPasteClick()
 void TfrmMain::EditDeleteClick() { Memo->clearSelection(); }
 
 void TfrmMain::EditSelectAllClick() { Memo->selectAllText(); }
+
+void TfrmMain::MemoTextLimit()
+{
+    // The beep comes every time; the notice once, so that typing on at the limit is not a run of boxes.
+    if (FTextLimitTold)
+        return;
+    FTextLimitTold = true;
+    zv::Application::instance()->messageBox(
+        QStringLiteral("テキストの長さは 4,194,303 文字までです。\nそれを超える入力はできません。"
+                       "貼り付けは、入りきる行までを貼り付けます。"),
+        QStringLiteral("Zuvelo PGP"), zv::MB_OK | zv::MB_ICONEXCLAMATION);
+}
 
 void TfrmMain::MemoKeyPress(int &key)
 {

@@ -30,10 +30,21 @@ bool hasUrlScheme(const QString &s)
     return scheme.match(s).hasMatch();
 }
 
+// "https://user@example.jp/", "ftp://host/@pub", "file:///tmp/a@b": a web or file link, whatever it holds.
+bool isWebOrFileLink(const QString &s)
+{
+    static const QRegularExpression link(QStringLiteral("^(https?|ftp|file):"),
+                                         QRegularExpression::CaseInsensitiveOption);
+    return link.match(s).hasMatch();
+}
+
 // What the desktop is asked to open for the selected text s (not empty); relative names are taken from
 // folder.
 QUrl targetOf(const QString &s, const QString &folder)
 {
+    // A link is opened as the link it is: an "@" in its user part or path does not make it a recipient.
+    if (isWebOrFileLink(s))
+        return QUrl(s);
     if (s.contains(QLatin1Char('@'))) {
         // A recipient already written as a mail link is not prefixed a second time.
         if (s.startsWith(QLatin1String("mailto:"), Qt::CaseInsensitive))

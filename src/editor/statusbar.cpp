@@ -5,6 +5,7 @@
 #include "app/frmMain.h"
 #include "editor/armour.h"
 #include "platform/application.h"
+#include "platform/textcodec.h"
 
 #include <QAction>
 #include <QApplication>
@@ -97,9 +98,16 @@ void TfrmMain::AppIdle()
     enableAll({FileSave, tbSave}, Memo->modified() && a);
     enableAll({EditUndo, PopupUndo}, Memo->canUndoEdit());
 
-    // 8. The size in the document's encoding.
-    const qint64 n = Memo->byteSize();
+    // 8. The size the file would have if saved now. The running count takes every line break as CR LF; the
+    // document keeps the line breaks it was read with.
+    const qint64 breaks = Memo->document()->blockCount() - 1;
+    const qint64 breakBytes = zv::lineBreakBytes(zv::LineBreakStyle(FLineBreakStyle)).size();
+    const qint64 n = Memo->byteSize() - breaks * (2 - breakBytes);
     setLabel(Panels[0], QStringLiteral("%1KB (%2 バイト)").arg(n / 1024).arg(n));
+    // The panel grows past its own width to show a large size whole, and goes back for a small one.
+    const int width = std::max(Panels[0]->minimumWidth(), Panels[0]->sizeHint().width());
+    if (Panels[0]->maximumWidth() != width)
+        Panels[0]->setMaximumWidth(width);
 }
 
 void TfrmMain::AppHint()

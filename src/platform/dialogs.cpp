@@ -1,6 +1,7 @@
 #include "dialogs.h"
 #include "colors.h"
 #include "filenames.h"
+#include "monospacefont.h"
 
 #include <QColorDialog>
 #include <QComboBox>
@@ -16,7 +17,6 @@
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QFileDialog>
-#include <QFontDatabase>
 #include <QFontDialog>
 #include <QMessageBox>
 #include <QPageSetupDialog>
@@ -227,12 +227,8 @@ bool DesktopDialogs::saveFile(QWidget *owner, FileDialogSpec &spec) { return run
 
 bool DesktopDialogs::chooseFont(QWidget *owner, FontSpec &font)
 {
-    // A stored face the system does not have (the default "FixedSys") is shown as the monospace font the
-    // editor uses in its place.
-    const QString family = QFontDatabase::hasFamily(font.name)
-                               ? font.name
-                               : QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
-    QFont initial(family, font.pointSize > 0 ? font.pointSize : 10);
+    // The dialog starts on the face the editor shows: the default "FixedSys" as the Japanese monospace face.
+    QFont initial(shownFontFamily(font.name), font.pointSize > 0 ? font.pointSize : 10);
     initial.setBold(font.bold);
     initial.setItalic(font.italic);
     initial.setUnderline(font.underline);

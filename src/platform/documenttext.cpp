@@ -55,6 +55,19 @@ QString truncatedToPositions(const QString &text, qsizetype max)
     return text.left(i);
 }
 
+QString wholeLinesWithin(const QString &text, qsizetype max)
+{
+    if (positionsOf(text) <= max)
+        return text;
+    const QString fits = truncatedToPositions(text, max);
+    for (qsizetype i = fits.size(); i > 0; --i) {
+        const QChar c = fits.at(i - 1);
+        if (c == u'\n' || c == u'\r' || c == kParagraphSeparator || c == QChar::LineSeparator)
+            return fits.left(i);
+    }
+    return {};
+}
+
 QString withCrLfBreaks(const QString &raw)
 {
     const qsizetype breaks = raw.count(kParagraphSeparator);

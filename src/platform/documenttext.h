@@ -16,5 +16,9 @@ QString withCrLfBreaks(const QString &raw);
 qsizetype positionsOf(const QString &text);
 // The first characters of text that take at most max positions, never splitting CR LF or a surrogate pair.
 QString truncatedToPositions(const QString &text, qsizetype max);
+// The whole lines at the start of text that take at most max positions: the text up to and with its last
+// line break (CR LF, LF, CR or a paragraph or line separator) that fits; empty when not even its first
+// line fits. Never a line or a character cut in two.
+QString wholeLinesWithin(const QString &text, qsizetype max);
 
 } // namespace zv

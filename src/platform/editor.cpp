@@ -5,6 +5,7 @@
 #include "bytecount.h"
 #include "colors.h"
 #include "documenttext.h"
+#include "monospacefont.h"
 #include "displaylines.h"
 #include "selectionbar.h"
 #include "tabstops.h"
@@ -15,11 +16,13 @@
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
 #include <QPointer>
+#include <QPrinter>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -342,8 +345,7 @@ QString Editor::selText() const
 void Editor::replaceSelection(const QString &text)
 {
     QTextCursor c = textCursor();
-    const qsizetype room = roomLeft();
-    const QString insert = positionsOf(text) > room ? truncatedToPositions(text, room) : text;
+    const QString insert = admitted(text);
     if (insert.isEmpty() && !c.hasSelection())
         return;
     c.beginEditBlock();
@@ -355,6 +357,22 @@ void Editor::replaceSelection(const QString &text)
 }
 
 qsizetype Editor::roomLeft() const { return qsizetype(kTextLimit) - (textLength() - selLength()); }
+
+QString Editor::admitted(const QString &text)
+{
+    const qsizetype room = roomLeft();
+    if (positionsOf(text) <= room)
+        return text;
+    textLimitReached();
+    return wholeLinesWithin(text, room);
+}
+
+void Editor::textLimitReached()
+{
+    QApplication::beep();
+    if (onTextLimit)
+        onTextLimit();
+}
 
 void Editor::selectAllText() { selectAll(); }
 
@@ -484,7 +502,7 @@ int Editor::setTabCount(int n)
 
 int Editor::tabCount() const { return int(m_tabStops.size()); }
 
-void Editor::setTabStop(int index, int points)
+void Editor::setTabStop(int index, qreal points)
 {
     if (index < 0 || index >= m_tabStops.size())
         return;
@@ -492,7 +510,12 @@ void Editor::setTabStop(int index, int points)
     applyTabStops();
 }
 
-int Editor::tabStop(int index) const { return index >= 0 && index < m_tabStops.size() ? m_tabStops[index] : 0; }
+int Editor::tabStop(int index) const { return int(tabStopPoints(index)); }
+
+qreal Editor::tabStopPoints(int index) const
+{
+    return index >= 0 && index < m_tabStops.size() ? m_tabStops[index] : 0;
+}
 
 void Editor::beginUpdate()
 {
@@ -529,20 +552,8 @@ void Editor::applyTabStops()
 void Editor::setEditorFont(const FontSpec &wanted)
 {
     m_font = wanted;
-    QFont font;
-    const QStringList families = QFontDatabase::families();
-    if (!wanted.name.isEmpty() && families.contains(wanted.name, Qt::CaseInsensitive)) {
-        font.setFamily(wanted.name);
-    } else {
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-        font.setStyleHint(QFont::TypeWriter);
-    }
-    font.setPointSize(std::max(1, wanted.pointSize));
-    font.setBold(wanted.bold);
-    font.setItalic(wanted.italic);
-    font.setUnderline(wanted.underline);
-    font.setStrikeOut(wanted.strikeOut);
-    setFont(font);
+    // The default face is the Japanese monospace one, on its exact two-to-one grid on this screen.
+    setFont(shownFont(wanted, viewport()));
     applyColors();
 }
 
@@ -600,7 +611,14 @@ void Editor::setInputMethodOpen(bool open)
 
 void Editor::print(QPrinter &printer, const QString &jobTitle) const
 {
-    printText(printer, jobTitle, *document(), font(), toQColor(m_font.color), m_tabStops);
+    // The stops go to the page in columns of spaces, so that they fall there where they fall on screen
+    // in characters, whatever the page's font measures.
+    const qreal space = QFontMetricsF(font(), viewport()).horizontalAdvance(QLatin1Char(' '));
+    QList<qreal> columns;
+    for (qreal points : m_tabStops)
+        columns.append(space > 0 ? points * logicalDpiX() / 72.0 / space : 0);
+    printText(printer, jobTitle, *document(), shownFont(m_font, &printer), toQColor(m_font.color), columns,
+              vertical());
 }
 
 void Editor::setReservedShortcuts(const QList<QKeySequence> &keys) { m_reserved = keys; }
@@ -611,6 +629,14 @@ void Editor::keyPressEvent(QKeyEvent *e)
 {
     if (vertical() && m_vertical->key(e)) {
         e->accept();
+        return;
+    }
+    // Alt with a character key is a menu's access key, which the window has taken, or nothing: it never
+    // types the character.
+    const QString typed = e->text();
+    if ((e->modifiers() & Qt::AltModifier) && !(e->modifiers() & Qt::ControlModifier)
+        && ((e->key() >= Qt::Key_Space && e->key() <= Qt::Key_ydiaeresis) || (!typed.isEmpty() && typed.at(0).isPrint()))) {
+        e->ignore();
         return;
     }
     int code = 0;
@@ -641,15 +667,23 @@ void Editor::keyPressEvent(QKeyEvent *e)
             e->accept();
             const QString s = key == 13 ? QStringLiteral("\n") : QString::fromUcs4(reinterpret_cast<const char32_t *>(&key), 1);
             if (roomLeft() < 1)
-                QApplication::beep();
+                textLimitReached();
             else
                 insertPlainText(s);
             return;
         }
     }
     if (code && code != 27 && roomLeft() < 1) {
-        QApplication::beep();
+        textLimitReached();
         e->accept();
+        return;
+    }
+    if (code == 13) {
+        // Every Enter key (with Shift, Ctrl or on the keypad too) breaks the line with a normal line
+        // break: the text control would put a line separator for some, which no file can hold.
+        e->accept();
+        insertPlainText(QStringLiteral("\n"));
+        ensureCursorVisible();
         return;
     }
     QPlainTextEdit::keyPressEvent(e);
@@ -736,13 +770,7 @@ void Editor::insertFromMimeData(const QMimeData *source)
     if (!source || !source->hasText() || !firstLocalFile(source).isEmpty())
         return;
     const QString text = source->text();
-    const qsizetype room = roomLeft();
-    if (positionsOf(text) > room) {
-        QApplication::beep();
-        insertPlainText(truncatedToPositions(text, room));
-        return;
-    }
-    insertPlainText(text);
+    insertPlainText(admitted(text));
 }
 
 // The input method's formats are replaced by the colours of the composition's parts.
@@ -755,7 +783,7 @@ void Editor::inputMethodEvent(QInputMethodEvent *e)
     QString commit = e->commitString();
     const qsizetype room = roomLeft();
     if (positionsOf(commit) > room) {
-        QApplication::beep();
+        textLimitReached();
         commit = truncatedToPositions(commit, room);
     }
     QInputMethodEvent rewritten(preedit, attrs);

@@ -121,8 +121,10 @@ public:
     // Tab stops in points. setTabCount asks for n stops and returns the count kept.
     int setTabCount(int n);
     int tabCount() const;
-    void setTabStop(int index, int points);
+    // A stop is kept as given; tabStop() gives it in whole points (rounded toward zero).
+    void setTabStop(int index, qreal points);
     int tabStop(int index) const;
+    qreal tabStopPoints(int index) const;
     void beginUpdate();
     void endUpdate();
 
@@ -152,6 +154,9 @@ public:
     std::function<void(int &key)> onKeyPress;
     // A file dropped on the editor (the first of the dropped names); the editor never pastes it as text.
     std::function<void(const QString &fileName)> onFileDropped;
+    // Typing, a paste, a drop or the input method was refused or shortened at the text limit (after the
+    // editor beeped).
+    std::function<void()> onTextLimit;
 
 signals:
     void textChangedByUser(); // every change of the text (also by the program)
@@ -182,6 +187,9 @@ private:
     friend struct EditorPrivate;
     void selectionBarMouse(QMouseEvent *e);
     qsizetype roomLeft() const; // positions the text limit leaves for what replaces the selection
+    // What of a pasted or dropped text goes in: all of it, or at the limit its whole lines that fit.
+    QString admitted(const QString &text);
+    void textLimitReached(); // a beep, and the program is told
     void updateSelectionBarGeometry();
     void applyTabStops();
     void applyColors();
@@ -193,7 +201,7 @@ private:
     bool m_imeOpen = true;
     FontSpec m_font;
     CompColorTable m_imeColors{};
-    QList<int> m_tabStops;
+    QList<qreal> m_tabStops;
     int m_updateDepth = 0;
     QList<QKeySequence> m_reserved;
     class SelectionBar *m_selBar = nullptr;

@@ -8,12 +8,12 @@
 
 namespace zv {
 
-bool applyTabStops(QTextOption &option, const QList<int> &points, qreal dotsPerInch)
+bool applyTabStops(QTextOption &option, const QList<qreal> &points, qreal dotsPerInch)
 {
     QList<qreal> positions;
     positions.reserve(points.size());
     const qreal scale = dotsPerInch / 72.0;
-    for (int pt : points)
+    for (qreal pt : points)
         positions.append(pt * scale);
     std::sort(positions.begin(), positions.end());
     positions.erase(std::unique(positions.begin(), positions.end()), positions.end());

@@ -11,6 +11,6 @@ namespace zv {
 // pixels, sorted and each once; past the last one the stops follow at the distance between the last two
 // (with fewer than two the option's distance stays). Returns whether the option changed. The screen and
 // the printer both lay out tabs through here.
-bool applyTabStops(QTextOption &option, const QList<int> &points, qreal dotsPerInch);
+bool applyTabStops(QTextOption &option, const QList<qreal> &points, qreal dotsPerInch);
 
 } // namespace zv

@@ -4,11 +4,10 @@
 // paints them, scrolls through them with its own scroll bar and maps the mouse and the navigation keys
 // onto the same text cursor the horizontal editor uses. Editing itself stays with the editor.
 
+#include "verticalglyphs.h"
 #include "selectionbar.h"
 #include "verticallayout.h"
 
-#include <QGlyphRun>
-#include <QHash>
 #include <QObject>
 #include <QPointF>
 #include <QRect>
@@ -32,6 +31,7 @@ public:
     explicit VerticalView(Editor *editor);
 
     VerticalLayout layout;
+    VerticalGlyphs glyphs{layout};
     QScrollBar *bar; // the columns: value = the first column shown (at the right edge)
 
     void enter();
@@ -84,10 +84,6 @@ private:
     void updateScrollRange();
     void drawColumn(QPainter &p, const QRect &clip, const QTextBlock &block, const VerticalParagraph &para,
                     int column, int global);
-    void drawCluster(QPainter &p, QStringView s, VForm form, qreal cx, qreal y0, qreal adv, const QFont &font);
-    QPointF cornerShift(char16_t c, const QFont &font, bool small);
-    char16_t verticalGlyph(char16_t c);
-    void drawText(QPainter &p, const QPointF &at, QStringView s, const QFont &font);
 
     Editor *q;
     QTimer *m_blink;
@@ -102,10 +98,6 @@ private:
     bool m_compCursorShown = true;
     int m_anchorPos = -1;        // first position shown before a change of the layout's geometry
     bool m_pendingReveal = false; // the caret is to be scrolled into view when the view is shown
-    QFont m_glyphFont;           // the font the glyph caches below belong to
-    QHash<char16_t, QPointF> m_shifts;
-    QHash<char16_t, char16_t> m_substitutes;
-    QHash<char16_t, QGlyphRun> m_glyphs; // the glyph of each character in m_glyphFont (from its fallback font)
 };
 
 } // namespace zv

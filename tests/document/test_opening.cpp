@@ -200,6 +200,9 @@ private slots:
         w->FileOpen->trigger();
         QVERIFY(!w->Memo->modified());
         QCOMPARE(w->windowTitle(), QStringLiteral("odd.txt - Zuvelo PGP"));
+        // The size panel shows the size of the file, line breaks as the file has them.
+        env.app.runIdle();
+        QCOMPARE(w->Panels[0]->text(), QStringLiteral("%1KB (%2 バイト)").arg(bytes.size() / 1024).arg(bytes.size()));
         // An edit that leaves the text as it was, so that Save is offered.
         type(*w, QStringLiteral("x"));
         QTest::keyClick(w->Memo, Qt::Key_Backspace);
@@ -216,6 +219,34 @@ private slots:
         env.dialogs.expectSave(copy);
         w->FileSaveAs->trigger();
         QCOMPARE(contentOf(copy).toHex(' '), bytes.toHex(' '));
+    }
+
+    // A large file's size is shown whole: the panel grows to fit it.
+    void sizePanelFitsALargeSize()
+    {
+        TestEnv env;
+        const QString path = env.dir() + QStringLiteral("/large.txt");
+        QByteArray line(99, 'x');
+        line += '\n';
+        QByteArray bytes;
+        bytes.reserve(9000100);
+        while (bytes.size() < 9000000)
+            bytes += line;
+        bytes += "end";
+        QVERIFY(writeFile(path, bytes));
+        auto w = env.makeWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        env.dialogs.expectOpen(path);
+        w->FileOpen->trigger();
+        env.app.runIdle();
+        QLabel *panel = w->Panels[0];
+        QCOMPARE(panel->text(), QStringLiteral("8789KB (9000003 バイト)"));
+        QTRY_VERIFY(panel->contentsRect().width() - panel->margin() * 2 >= panel->fontMetrics().horizontalAdvance(panel->text()));
+        // A small document gives the panel its own width back.
+        w->Memo->setText(QStringLiteral("a"));
+        env.app.runIdle();
+        QTRY_COMPARE(panel->width(), panel->minimumWidth());
     }
 
     void commandLineFile_data()

@@ -162,6 +162,191 @@ private slots:
         QCOMPARE(w->Memo->plainText(), QStringLiteral("本文")); // Esc is no character
     }
 
+    // Every key that breaks a line inserts a normal line break, with or without auto indent: never the
+    // line separator U+2028, which no file can hold.
+    void everyEnterKeyBreaksTheLine_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("autoIndent");
+        const struct {
+            const char *name;
+            Qt::Key key;
+            Qt::KeyboardModifiers modifiers;
+        } keys[] = {
+            {"Enter", Qt::Key_Return, Qt::NoModifier},
+            {"Shift+Enter", Qt::Key_Return, Qt::ShiftModifier},
+            {"Ctrl+Enter", Qt::Key_Return, Qt::ControlModifier},
+            {"Ctrl+Shift+Enter", Qt::Key_Return, Qt::ControlModifier | Qt::ShiftModifier},
+            {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier},
+            {"Shift+keypad Enter", Qt::Key_Enter, Qt::KeypadModifier | Qt::ShiftModifier},
+            {"Ctrl+keypad Enter", Qt::Key_Enter, Qt::KeypadModifier | Qt::ControlModifier},
+        };
+        for (const auto &k : keys)
+            for (bool indent : {false, true})
+                QTest::newRow(qPrintable(QStringLiteral("%1, auto indent %2").arg(QLatin1String(k.name), indent ? u"on" : u"off")))
+                    << int(k.key) << int(k.modifiers) << indent;
+    }
+    void everyEnterKeyBreaksTheLine()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, autoIndent);
+        TestEnv env;
+        auto w = env.makeWindow();
+        w->FAutoIndent = autoIndent;
+        w->Memo->setText(QStringLiteral("  ab"));
+        select(w->Memo, 3, 0);
+        QTest::keyClick(w->Memo, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(w->Memo->plainText(), autoIndent ? QStringLiteral("  a\n  b") : QStringLiteral("  a\nb"));
+        QCOMPARE(w->Memo->text(), autoIndent ? QStringLiteral("  a\r\n  b") : QStringLiteral("  a\r\nb"));
+        QCOMPARE(w->Memo->lineCount(), 2);
+    }
+
+    // Alt with a letter that is no menu's access key types nothing; the letter alone still types.
+    void altLetterTypesNothing_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Alt+Q") << int(Qt::Key_Q) << int(Qt::AltModifier);
+        QTest::newRow("Alt+Shift+Q") << int(Qt::Key_Q) << int(Qt::AltModifier | Qt::ShiftModifier);
+        QTest::newRow("Alt+Z") << int(Qt::Key_Z) << int(Qt::AltModifier);
+        QTest::newRow("Alt+1") << int(Qt::Key_1) << int(Qt::AltModifier);
+        QTest::newRow("Alt+space") << int(Qt::Key_Space) << int(Qt::AltModifier);
+        QTest::newRow("Alt+Meta+Q") << int(Qt::Key_Q) << int(Qt::AltModifier | Qt::MetaModifier);
+    }
+    void altLetterTypesNothing()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        TestEnv env;
+        auto w = env.makeWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        w->Memo->setFocus();
+        w->Memo->setText(QStringLiteral("ab"));
+        w->Memo->setModified(false);
+        select(w->Memo, 1, 0);
+        QTest::keyClick(w->Memo, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(w->Memo->plainText(), QStringLiteral("ab"));
+        QVERIFY(!w->Memo->modified());
+        QTest::keyClick(w->Memo, Qt::Key_Q);
+        QCOMPARE(w->Memo->plainText(), QStringLiteral("aqb"));
+    }
+
+    // A tab stop always lands on a space column: after n tabs the text stands where n x tab width
+    // spaces put it, in any size of the default face and in a chosen one.
+    void tabStopsLandOnSpaceColumns_data()
+    {
+        QTest::addColumn<QString>("face");
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("tabWidth");
+        QTest::newRow("default 14, 6") << "FixedSys" << 14 << 6;
+        QTest::newRow("default 10, 4") << "FixedSys" << 10 << 4;
+        QTest::newRow("default 13, 8") << "FixedSys" << 13 << 8;
+        QTest::newRow("default 20, 3") << "FixedSys" << 20 << 3;
+        QTest::newRow("chosen Latin face 11, 6") << "DejaVu Sans Mono" << 11 << 6;
+    }
+    void tabStopsLandOnSpaceColumns()
+    {
+        QFETCH(QString, face);
+        QFETCH(int, size);
+        QFETCH(int, tabWidth);
+        TestEnv env;
+        auto w = env.makeWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        FontSpec font;
+        font.name = face;
+        font.pointSize = size;
+        w->Memo->setEditorFont(font);
+        w->ApplyTabStops(tabWidth);
+        QStringList lines;
+        for (int n = 1; n <= 8; ++n)
+            lines << QString(n, u'\t') + u'X' << QString(n * tabWidth, u' ') + u'X';
+        w->Memo->setText(lines.join(u'\n'));
+        for (int n = 1; n <= 8; ++n) {
+            const int tabbed = w->Memo->lineIndex(2 * (n - 1)) + n;
+            const int spaced = w->Memo->lineIndex(2 * (n - 1) + 1) + n * tabWidth;
+            QCOMPARE(w->Memo->plainText().at(tabbed), u'X');
+            QCOMPARE(w->Memo->plainText().at(spaced), u'X');
+            const qreal a = w->Memo->charRect(tabbed).left();
+            const qreal b = w->Memo->charRect(spaced).left();
+            QVERIFY2(std::abs(a - b) < 0.05, qPrintable(QStringLiteral("%1 tabs at %2, %3 spaces at %4").arg(n).arg(a).arg(n * tabWidth).arg(b)));
+        }
+    }
+
+    // In the default face a kanji or kana is exactly two ASCII letters wide on screen, so Japanese and
+    // ASCII columns line up.
+    void defaultFaceLinesUpJapaneseAndAscii()
+    {
+        TestEnv env;
+        auto w = env.makeWindow();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        QCOMPARE(w->Memo->editorFont().name, QStringLiteral("FixedSys"));
+        const QString japanese = QStringLiteral("漢字かなカナ全角ＡＢ、。");
+        const QString ascii = QString(2 * japanese.size(), u'a');
+        w->Memo->setText(japanese + u'\n' + ascii + QStringLiteral("\nab漢cdかefｶﾅ"));
+        const int second = w->Memo->lineIndex(1);
+        for (int i = 0; i <= japanese.size(); ++i)
+            QCOMPARE(w->Memo->charRect(i).left(), w->Memo->charRect(second + 2 * i).left());
+        // A mixed line: each full-width character takes two columns, a half-width katakana one.
+        const int third = w->Memo->lineIndex(2);
+        const int columns[] = {0, 1, 2, 4, 5, 6, 8, 9, 10, 11};
+        for (int i = 0; i < 10; ++i)
+            QCOMPARE(w->Memo->charRect(third + i).left(), w->Memo->charRect(second + columns[i]).left());
+    }
+
+    // Over the text limit typing and pasting tell the user, the first time, what the limit is; a paste
+    // that does not fit goes in up to its last whole line that fits, never cut inside a line.
+    void textLimitIsTold()
+    {
+        TestEnv env;
+        auto w = env.makeWindow();
+        const QString line = QString(99, u'y') + u'\n';
+        QString text = line.repeated(Editor::kTextLimit / 100 - 1);
+        text += QString(Editor::kTextLimit - 30 - text.size(), u'y'); // 30 positions free
+        w->Memo->loadText(text);
+        w->Memo->setSelStart(w->Memo->textLength());
+
+        // A paste of three lines of twelve: two fit whole, the third would be cut.
+        QApplication::clipboard()->setText(QStringLiteral("first line\nsecond one\nthird line"));
+        env.dialogs.expectMessage(IDOK);
+        w->EditPasteClick();
+        QVERIFY(env.dialogs.allUsed());
+        QCOMPARE(env.dialogs.messages.size(), 1);
+        QVERIFY2(env.dialogs.messages[0].text.contains(QStringLiteral("4,194,303")), qPrintable(env.dialogs.messages[0].text));
+        QVERIFY2(w->Memo->plainText().endsWith(QStringLiteral("yfirst line\nsecond one\n")), qPrintable(w->Memo->plainText().right(40)));
+        const int free = Editor::kTextLimit - w->Memo->textLength();
+        QCOMPARE(free, 8);
+
+        // Later refusals are not told again: a paste with no whole line that fits puts nothing in,
+        // typing stops at the limit.
+        QApplication::clipboard()->setText(QStringLiteral("a line of more than eight"));
+        w->EditPasteClick();
+        QCOMPARE(Editor::kTextLimit - w->Memo->textLength(), 8);
+        QTest::keyClicks(w->Memo, QStringLiteral("12345678901"));
+        QCOMPARE(w->Memo->textLength(), Editor::kTextLimit);
+        QVERIFY(w->Memo->plainText().endsWith(QStringLiteral("second one\n12345678")));
+        QCOMPARE(env.dialogs.messages.size(), 1);
+    }
+
+    // A full editor tells it when typing does nothing.
+    void typingAtTheLimitIsTold()
+    {
+        TestEnv env;
+        auto w = env.makeWindow();
+        w->Memo->loadText(QString(Editor::kTextLimit, u'x'));
+        w->Memo->setSelStart(5);
+        env.dialogs.expectMessage(IDOK);
+        QTest::keyClick(w->Memo, Qt::Key_A);
+        QVERIFY(env.dialogs.allUsed());
+        QVERIFY(env.dialogs.messages.value(0).text.contains(QStringLiteral("4,194,303")));
+        QCOMPARE(w->Memo->textLength(), Editor::kTextLimit);
+        QVERIFY(!w->Memo->plainText().contains(u'a'));
+    }
+
     void cutCopyAndPasteGoThroughTheClipboard()
     {
         TestEnv env;

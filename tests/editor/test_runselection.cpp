@@ -50,8 +50,21 @@ private slots:
                                               << "MAILTO:user@example.jp";
         QTest::newRow("recipient with a name") << "山田 <yamada@example.jp>" << 0 << -1 << QString()
                                                << "mailto:山田 <yamada@example.jp>";
-        QTest::newRow("@ inside a web link") << "https://example.jp/~a@b/" << 0 << 24 << "docs/memo.txt"
-                                             << "mailto:https://example.jp/~a@b/";
+        // A selection that starts with a web or file scheme is that link, "@" or not.
+        QTest::newRow("@ inside a web link's path") << "https://example.jp/~a@b/" << 0 << 24 << "docs/memo.txt"
+                                                    << "https://example.jp/~a@b/";
+        QTest::newRow("user part of a web link") << "https://user@example.com/x" << 0 << -1 << QString()
+                                                 << "https://user@example.com/x";
+        QTest::newRow("@user path") << " HTTP://host/@user\n" << 0 << -1 << QString() << "HTTP://host/@user";
+        QTest::newRow("ftp with a user") << "ftp://anon@ftp.example.jp/pub" << 0 << -1 << QString()
+                                         << "ftp://anon@ftp.example.jp/pub";
+        QTest::newRow("file link with @") << "file:///tmp/a@b.txt" << 0 << -1 << "docs/memo.txt"
+                                          << "file:///tmp/a@b.txt";
+        // Only those schemes: other text holding "@" stays a recipient.
+        QTest::newRow("@ in a link of another scheme") << "news:a@example.jp" << 0 << -1 << QString()
+                                                       << "mailto:news:a@example.jp";
+        QTest::newRow("scheme later in the text") << "see https://a@b.jp" << 0 << -1 << QString()
+                                                  << "mailto:see https://a@b.jp";
         QTest::newRow("web link") << " https://example.jp/ページ?q=1 " << 0 << -1 << "docs/memo.txt"
                                   << "https://example.jp/ページ?q=1";
         QTest::newRow("host name without scheme") << "www.example.jp" << 0 << 14 << QString()

@@ -263,10 +263,11 @@ private slots:
         QCOMPARE(w->FFont, someFont());
         QCOMPARE(w->Memo->backgroundColor(), 0x00FF00u);
         QCOMPARE(w->FTabWidth, 4);
-        // The stops follow the new font: stop i at (space width x tab width x i x 3) / 4 points.
-        const int space = w->SpaceWidth();
+        // The stops follow the new font: stop i at space width x tab width x i pixels, in points.
+        const qreal space = w->SpaceWidth();
+        QCOMPARE(space, QFontMetricsF(w->Memo->font(), w->Memo->viewport()).horizontalAdvance(u' '));
         for (int i : {1, 2, 7})
-            QCOMPARE(w->Memo->tabStop(i), (space * 4 * i * 3) / 4);
+            QCOMPARE(w->Memo->tabStopPoints(i), space * 4 * i * 72 / w->Memo->logicalDpiX());
         QCOMPARE(stored(QStringLiteral("FontName")), someFont().name);
         QCOMPARE(stored(QStringLiteral("FontSize")), QStringLiteral("20"));
         QCOMPARE(stored(QStringLiteral("FontColor")), QStringLiteral("255"));

@@ -3,6 +3,7 @@
 
 #include "platform/colors.h"
 #include "platform/editor.h"
+#include "platform/monospacefont.h"
 
 #include <QAction>
 #include <QApplication>
@@ -882,9 +883,15 @@ void TestEditor::textLimit()
     QCOMPARE(e.textLength(), Editor::kTextLimit);
     e.setSelStart(0);
     e.setSelLength(3);
-    e.replaceSelection("\r\n12345"); // three positions free: the break and two digits
+    e.replaceSelection("\r\n12345"); // three positions free: the break goes in, the line after it would be cut
+    QCOMPARE(e.textLength(), Editor::kTextLimit - 2);
+    QVERIFY(e.text().startsWith("\r\nyy"));
+    // The lines that fit go in whole, and nothing of the line that would be cut.
+    e.setSelStart(0);
+    e.setSelLength(0);
+    e.replaceSelection(QStringLiteral("a\r\n\U0001F600\nzz")); // two free: "a" and its break
+    QVERIFY(e.text().startsWith("a\r\n\r\nyy"));
     QCOMPARE(e.textLength(), Editor::kTextLimit);
-    QVERIFY(e.text().startsWith("\r\n12y"));
 }
 
 // --- font ------------------------------------------------------------------------------------------------------
@@ -899,7 +906,7 @@ void TestEditor::fontFallbackKeepsName()
     wanted.bold = true;
     e.setEditorFont(wanted);
     QCOMPARE(e.editorFont(), wanted);
-    QCOMPARE(e.font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    QCOMPARE(e.font().family(), japaneseMonospaceFamily()); // the default face stands for the Japanese monospace one
     QCOMPARE(e.font().pointSize(), 14);
     QVERIFY(e.font().bold());
     QCOMPARE(e.palette().color(QPalette::Text), QColor(Qt::red));

@@ -1,6 +1,7 @@
 #include "scripteddialogs.h"
 
 #include <QDialog>
+#include <QPrinter>
 #include <QTest>
 
 namespace {
@@ -28,7 +29,10 @@ void ScriptedDialogs::expectOpen(const std::optional<QString> &f) { m_queue.push
 void ScriptedDialogs::expectSave(const std::optional<QString> &f) { m_queue.push_back({Kind::Save, 0, f, {}, {}, {}}); }
 void ScriptedDialogs::expectFont(const std::optional<zv::FontSpec> &f) { m_queue.push_back({Kind::Font, 0, {}, f, {}, {}}); }
 void ScriptedDialogs::expectColor(const std::optional<unsigned> &c) { m_queue.push_back({Kind::Color, 0, {}, {}, c, {}}); }
-void ScriptedDialogs::expectPrint(bool confirm) { m_queue.push_back({Kind::Print, confirm ? 1 : 0, {}, {}, {}, {}}); }
+void ScriptedDialogs::expectPrint(bool confirm, const std::optional<QString> &outputFile)
+{
+    m_queue.push_back({Kind::Print, confirm ? 1 : 0, outputFile, {}, {}, {}});
+}
 void ScriptedDialogs::expectPrintSetup(bool confirm) { m_queue.push_back({Kind::PrintSetup, confirm ? 1 : 0, {}, {}, {}, {}}); }
 void ScriptedDialogs::expectModal(std::function<int(QDialog &)> run)
 {
@@ -95,9 +99,12 @@ bool ScriptedDialogs::chooseColor(QWidget *, unsigned &color)
     return true;
 }
 
-bool ScriptedDialogs::printDialog(QWidget *, QPrinter &)
+bool ScriptedDialogs::printDialog(QWidget *, QPrinter &printer)
 {
+    printFiles.append(printer.outputFileName());
     const auto e = take(Kind::Print, QString());
+    if (e && e->fileName)
+        printer.setOutputFileName(*e->fileName);
     return e && e->answer;
 }
 

@@ -32,7 +32,8 @@ public:
     void expectSave(const std::optional<QString> &fileName);
     void expectFont(const std::optional<zv::FontSpec> &font);
     void expectColor(const std::optional<unsigned> &color);
-    void expectPrint(bool confirm);
+    // outputFile: the file the user types into the dialog (printing to a file) before answering.
+    void expectPrint(bool confirm, const std::optional<QString> &outputFile = std::nullopt);
     void expectPrintSetup(bool confirm);
     // The callback gets the dialog while it would be shown and returns its result code.
     void expectModal(std::function<int(QDialog &)> run);
@@ -43,6 +44,7 @@ public:
     QList<Message> messages;
     QList<zv::FileDialogSpec> fileDialogs;
     QList<QUrl> openedUrls;
+    QStringList printFiles; // the output file each print dialog proposed when it was shown
     QList<QPair<QString, QStringList>> started;
     bool openUrlResult = true;
     bool startResult = true;
