@@ -1,6 +1,7 @@
 // Printing through the print dialog, checked on the PDF that the printer writes.
 
 #include "testenv.h"
+#include "trigger.h"
 
 #include <QFile>
 #include <QPrinter>
@@ -75,7 +76,7 @@ private slots:
         printToPdf(*w, pdf);
 
         env.dialogs.expectPrint(true);
-        w->Print1Click();
+        QVERIFY(trigger(w.get(), "Print1"));
         QVERIFY(env.dialogs.allUsed());
         QVERIFY(env.dialogs.messages.isEmpty());
         QVERIFY(QFile::exists(pdf));
@@ -107,7 +108,7 @@ private slots:
         const QString pdf = env.dir() + QStringLiteral("/named.pdf");
         printToPdf(*w, pdf);
         env.dialogs.expectPrint(true);
-        w->Print1Click();
+        QVERIFY(trigger(w.get(), "Print1"));
         QCOMPARE(pdfInfo(pdf, QStringLiteral("Title")), QStringLiteral("memo.txt - Zuvelo PGP"));
         QVERIFY(pdfText(pdf).contains(QStringLiteral("本文")));
     }
@@ -119,7 +120,7 @@ private slots:
         const QString pdf = env.dir() + QStringLiteral("/empty.pdf");
         printToPdf(*w, pdf);
         env.dialogs.expectPrint(true);
-        w->Print1Click();
+        QVERIFY(trigger(w.get(), "Print1"));
         QVERIFY(QFile::exists(pdf));
         QCOMPARE(pdfInfo(pdf, QStringLiteral("Pages")), QStringLiteral("1"));
         QCOMPARE(pdfText(pdf).trimmed(), QString());
@@ -134,9 +135,9 @@ private slots:
         const QString pdf = env.dir() + QStringLiteral("/never.pdf");
         printToPdf(*w, pdf);
         env.dialogs.expectPrintSetup(false);
-        w->PrintSetup1Click();
+        QVERIFY(trigger(w.get(), "PrintSetup1"));
         env.dialogs.expectPrint(false);
-        w->Print1Click();
+        QVERIFY(trigger(w.get(), "Print1"));
         QVERIFY(env.dialogs.allUsed());
         QVERIFY(!QFile::exists(pdf));
         QCOMPARE(w->Memo->plainText(), QStringLiteral("text"));
