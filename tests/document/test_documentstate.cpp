@@ -3,6 +3,7 @@
 
 #include "docfixture.h"
 #include "testenv.h"
+#include "trigger.h"
 
 #include <QStandardPaths>
 
@@ -40,7 +41,7 @@ private slots:
 
         // Save keeps the title; New gives the untitled one.
         type(*w, QStringLiteral("x"));
-        w->FileSaveClick();
+        QVERIFY(trigger(w.get(), "FileSave"));
         QCOMPARE(w->windowTitle(), title);
         w->FileNew->trigger();
         QCOMPARE(w->windowTitle(), QStringLiteral("無題 - Zuvelo PGP"));

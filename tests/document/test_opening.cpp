@@ -212,6 +212,7 @@ private slots:
             w->FileSave->trigger();
             QVERIFY(!w->Memo->modified());
         } else {
+            // An unmodified empty file leaves Save disabled; the handler is called to show it writes the same bytes.
             w->FileSaveClick();
         }
         QCOMPARE(contentOf(path).toHex(' '), bytes.toHex(' '));

@@ -2,6 +2,7 @@
 
 #include "editor/datetimeformat.h"
 #include "testenv.h"
+#include "trigger.h"
 
 #include <QAction>
 #include <QApplication>
@@ -64,7 +65,7 @@ private slots:
         QVERIFY(w->Memo->modified());
 
         // One undo takes the line break back together with its indentation.
-        w->EditUndoClick();
+        QVERIFY(trigger(w.get(), "EditUndo"));
         QCOMPARE(w->Memo->plainText(), text);
     }
 
@@ -355,24 +356,24 @@ private slots:
         w->Memo->setText(QStringLiteral("一行目\r\n二行目"));
 
         select(w->Memo, 1, 4);
-        w->EditCopyClick();
+        QVERIFY(trigger(w.get(), "EditCopy"));
         QCOMPARE(clipboard->text(), QStringLiteral("行目\n二"));
         QCOMPARE(w->Memo->plainText(), QStringLiteral("一行目\n二行目"));
 
-        w->EditCutClick();
+        QVERIFY(trigger(w.get(), "EditCut"));
         QCOMPARE(clipboard->text(), QStringLiteral("行目\n二"));
         QCOMPARE(w->Memo->plainText(), QStringLiteral("一行目"));
         QCOMPARE(w->Memo->selStart(), 1);
 
         // Pasting puts the text back where the caret stands, line break included; the caret follows it.
-        w->EditPasteClick();
+        QVERIFY(trigger(w.get(), "EditPaste"));
         QCOMPARE(w->Memo->plainText(), QStringLiteral("一行目\n二行目"));
         QCOMPARE(w->Memo->selStart(), 5);
 
         // Text from other programs may carry CR LF: it still makes one line break.
         clipboard->setText(QStringLiteral("x\r\ny"));
         select(w->Memo, 0, 1);
-        w->EditPasteClick();
+        QVERIFY(trigger(w.get(), "EditPaste"));
         QCOMPARE(w->Memo->plainText(), QStringLiteral("x\ny行目\n二行目"));
         QCOMPARE(w->Memo->lineCount(), 3);
     }
@@ -384,7 +385,7 @@ private slots:
         QApplication::clipboard()->clear();
         w->Memo->setText(QStringLiteral("abcdef"));
         select(w->Memo, 1, 3);
-        w->EditPasteClick();
+        QVERIFY(trigger(w.get(), "EditPaste"));
         QCOMPARE(w->Memo->plainText(), QStringLiteral("aef"));
     }
 
@@ -393,13 +394,13 @@ private slots:
         TestEnv env;
         auto w = env.makeWindow();
         w->Memo->setText(QStringLiteral("abc\ndef"));
-        w->EditSelectAllClick();
+        QVERIFY(trigger(w.get(), "EditSelectAll"));
         QCOMPARE(w->Memo->selStart(), 0);
         QCOMPARE(w->Memo->selLength(), 7);
         select(w->Memo, 2, 3);
-        w->EditDeleteClick();
+        QVERIFY(trigger(w.get(), "EditDelete"));
         QCOMPARE(w->Memo->plainText(), QStringLiteral("abef"));
-        w->EditUndoClick();
+        QVERIFY(trigger(w.get(), "EditUndo"));
         QCOMPARE(w->Memo->plainText(), QStringLiteral("abc\ndef"));
     }
 
@@ -419,7 +420,7 @@ private slots:
         w->Memo->setText(QStringLiteral("日付:XXX。"));
         select(w->Memo, 3, 3);
         const QString before = formatDateTime(format, QDateTime::currentDateTime());
-        w->EditTimeDateClick();
+        QVERIFY(trigger(w.get(), "EditTimeDate"));
         const QString after = formatDateTime(format, QDateTime::currentDateTime());
         const QString text = w->Memo->plainText();
         QVERIFY2(text == u"日付:"_s + before + u"。"_s || text == u"日付:"_s + after + u"。"_s, qPrintable(text));

@@ -1,6 +1,7 @@
 // Printing through the print dialog, checked on the PDF that the printer writes.
 
 #include "testenv.h"
+#include "trigger.h"
 
 #include <QDir>
 #include <QFile>
@@ -90,7 +91,7 @@ void printToPdf(TestEnv &env, TfrmMain &w, const QString &file)
 {
     w.printer().setOutputFormat(QPrinter::PdfFormat);
     env.dialogs.expectPrint(true, file);
-    w.Print1Click();
+    QVERIFY(trigger(&w, "Print1"));
 }
 
 } // namespace
@@ -317,9 +318,9 @@ private slots:
         const QString pdf = env.dir() + QStringLiteral("/never.pdf");
         w->printer().setOutputFormat(QPrinter::PdfFormat);
         env.dialogs.expectPrintSetup(false);
-        w->PrintSetup1Click();
+        QVERIFY(trigger(w.get(), "PrintSetup1"));
         env.dialogs.expectPrint(false, pdf); // the file typed, then Cancel
-        w->Print1Click();
+        QVERIFY(trigger(w.get(), "Print1"));
         QVERIFY(env.dialogs.allUsed());
         QVERIFY(!QFile::exists(pdf));
         QCOMPARE(w->Memo->plainText(), QStringLiteral("text"));

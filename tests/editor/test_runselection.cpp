@@ -1,6 +1,7 @@
 // Running the selected text through the desktop, and opening the document in the external program.
 
 #include "testenv.h"
+#include "trigger.h"
 
 #include <QAction>
 #include <QDir>
@@ -97,7 +98,7 @@ private slots:
         if (!document.isEmpty())
             w->SaveDialog.fileName = root + u'/' + document;
 
-        w->EditRunAdClick();
+        QVERIFY(trigger(w.get(), "EditRunAd"));
 
         QUrl want;
         if (expected.startsWith(u"@cwd/"))
@@ -121,8 +122,8 @@ private slots:
         auto w = env.makeWindow();
         env.dialogs.openUrlResult = false;
         w->Memo->setText(QStringLiteral("nowhere:at-all"));
-        w->EditSelectAllClick();
-        w->EditRunAdClick();
+        QVERIFY(trigger(w.get(), "EditSelectAll"));
+        QVERIFY(trigger(w.get(), "EditRunAd"));
         QCOMPARE(env.dialogs.openedUrls.size(), 1);
         QVERIFY(env.dialogs.messages.isEmpty()); // a message would have failed the scripted dialogs
     }
@@ -137,7 +138,7 @@ private slots:
         w->FShellProg = program;
         w->SaveDialog.fileName = file;
         w->Memo->setModified(false);
-        w->tbShellClick();
+        QVERIFY(trigger(w.get(), "ViewShellProg"));
         QVERIFY(env.dialogs.messages.isEmpty());
         QCOMPARE(env.dialogs.started.size(), 1);
         QCOMPARE(env.dialogs.started[0].first, program);
@@ -160,7 +161,7 @@ private slots:
         w->FShellProg = program;
         if (named)
             w->SaveDialog.fileName = env.dir() + QStringLiteral("/a.txt");
-        w->tbShellClick();
+        QVERIFY(trigger(w.get(), "ViewShellProg"));
         QVERIFY(env.dialogs.messages.isEmpty());
         QVERIFY(env.dialogs.started.isEmpty());
     }
@@ -202,7 +203,7 @@ private slots:
         env.dialogs.expectMessage(answer);
         if (!named && answer == IDYES)
             env.dialogs.expectSave(saveDialogConfirmed ? std::optional<QString>(file) : std::nullopt);
-        w->tbShellClick();
+        QVERIFY(trigger(w.get(), "ViewShellProg"));
 
         QVERIFY(env.dialogs.allUsed());
         QCOMPARE(env.dialogs.messages.size(), 1);

@@ -5,6 +5,7 @@
 #include "options/frmOption.h"
 #include "platform/settingsstore.h"
 #include "testenv.h"
+#include "trigger.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -257,7 +258,7 @@ private slots:
         });
         env.dialogs.expectFont(someFont());
         env.dialogs.expectColor(0x00FF00u);
-        w->ViewOptionClick();
+        QVERIFY(trigger(w.get(), "ViewOption"));
         QVERIFY(env.dialogs.allUsed());
         QCOMPARE(w->Memo->editorFont(), someFont());
         QCOMPARE(w->FFont, someFont());
@@ -377,7 +378,7 @@ private slots:
         env.dialogs.expectFont(someFont());
         env.dialogs.expectColor(0x00FF00u);
         env.dialogs.expectColor(0x0000FFu);
-        w->ViewOptionClick();
+        QVERIFY(trigger(w.get(), "ViewOption"));
         QVERIFY(env.dialogs.allUsed());
 
         QCOMPARE(env.readSettings(), file);
@@ -624,7 +625,7 @@ private slots:
         env.dialogs.expectColor(0x123456u);
         env.dialogs.expectColor(std::nullopt);
         env.dialogs.expectColor(0x0000FFu);
-        w->ViewOptionClick();
+        QVERIFY(trigger(w.get(), "ViewOption"));
         QVERIFY(env.dialogs.allUsed());
         QCOMPARE(storedOptions(), withValue(withValue(kDefaults, "ImeText1", "1193046"), "ImeBackground1", "255"));
         QCOMPARE(w->Memo->imeColors()[1].text, 0x123456u);
@@ -651,7 +652,7 @@ private slots:
             QCOMPARE(o.lblPreview->editorFont().color, 0x0000FFu);
         });
         env.dialogs.expectFont(someFont());
-        w->ViewOptionClick();
+        QVERIFY(trigger(w.get(), "ViewOption"));
         QCOMPARE(stored(QStringLiteral("FontColor")), QStringLiteral("255"));
 
         // A cancelled font dialog changes nothing.
@@ -660,7 +661,7 @@ private slots:
             QCOMPARE(o.lblPreview->editorFont(), someFont());
         }, Close::Cancel);
         env.dialogs.expectFont(std::nullopt);
-        w->ViewOptionClick();
+        QVERIFY(trigger(w.get(), "ViewOption"));
         QVERIFY(env.dialogs.allUsed());
     }
 
@@ -774,7 +775,7 @@ private slots:
             QCOMPARE(o.txtShellProg->text(), expected);
         });
         env.dialogs.expectOpen(chosen ? std::optional<QString>(QStringLiteral("/opt/my apps/prog")) : std::nullopt);
-        w->ViewOptionClick();
+        QVERIFY(trigger(w.get(), "ViewOption"));
         QVERIFY(env.dialogs.allUsed());
         QCOMPARE(stored(QStringLiteral("ShellProg")), expected);
         QCOMPARE(env.dialogs.fileDialogs.size(), 1);
@@ -809,7 +810,7 @@ private slots:
         chosen.pointSize = 12;
         chosen.bold = true;
         env.dialogs.expectFont(chosen);
-        w->ViewOptionClick();
+        QVERIFY(trigger(w.get(), "ViewOption"));
         QVERIFY(env.dialogs.allUsed());
         QCOMPARE(storedOptions(), kDefaults);
     }

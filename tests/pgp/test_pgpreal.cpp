@@ -6,6 +6,7 @@
 #include "pgp/pgplibrary.h"
 #include "platform/textcodec.h"
 #include "testenv.h"
+#include "trigger.h"
 
 #include <QAction>
 #include <QApplication>
@@ -283,7 +284,7 @@ private slots:
         const QString original = QStringLiteral("署名する日本語の本文です。\n①ｶﾀｶﾅと～を含みます。");
         w->Memo->setText(original);
 
-        w->mnuPgpSignClick();
+        QVERIFY(trigger(w.get(), "mnuPgpSign"));
         QVERIFY(env.dialogs.messages.isEmpty());
         QVERIFY(w->Memo->lineText(0) == QLatin1String("-----BEGIN PGP SIGNED MESSAGE-----"));
         // The library chose the key itself; the status bar names it.
@@ -292,18 +293,18 @@ private slots:
         w->AppIdle();
         QVERIFY(w->tbDecrypt->isEnabled());
 
-        w->mnuPgpDecryptClick();
+        QVERIFY(trigger(w.get(), "mnuPgpDecrypt"));
         QVERIFY(env.dialogs.messages.isEmpty());
         // A clear signature does not cover the last line break; GnuPG gives the text back ending in one.
         QCOMPARE(w->Memo->plainText(), original + QLatin1Char('\n'));
 
         // A changed line: the library refuses, the command says so, and the text stays as it was.
-        w->mnuPgpSignClick();
+        QVERIFY(trigger(w.get(), "mnuPgpSign"));
         QString signedText = w->Memo->plainText();
         signedText.replace(QStringLiteral("①"), QStringLiteral("②"));
         w->Memo->setText(signedText);
         env.dialogs.expectMessage(IDOK);
-        w->mnuPgpDecryptClick();
+        QVERIFY(trigger(w.get(), "mnuPgpDecrypt"));
         QCOMPARE(env.dialogs.messages.size(), 1);
         QCOMPARE(env.dialogs.messages[0].text, QStringLiteral("復号化と検証に失敗しました。\n\n"
                                                               "署名が文書と一致しません。文書が改変されているか、署名が壊れています。"));
