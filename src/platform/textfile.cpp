@@ -15,7 +15,7 @@ namespace zv {
 
 namespace {
 
-QString openErrorText(const QString &path) { return QStringLiteral("ﾌｧｲﾙ %1 は開けません").arg(path); }
+QString openErrorText(const QString &path) { return QStringLiteral("ﾌｧｲﾙ %1 は開けません").arg(displayFileName(path)); }
 
 // Why a file could not be written, as the user reads it.
 QString causeText(int error)
@@ -85,7 +85,7 @@ qint64 nanoseconds(const timespec &t) { return qint64(t.tv_sec) * 1000000000 + t
 QString saveErrorText(const QString &path, int error)
 {
     // Ends with the bracket, so that the error report adds no full stop of its own.
-    return QStringLiteral("ﾌｧｲﾙ %1 を作成できません (%2)").arg(path, causeText(error));
+    return QStringLiteral("ﾌｧｲﾙ %1 を作成できません (%2)").arg(displayFileName(path), causeText(error));
 }
 
 QByteArray readFileBytes(const QString &path, FileStamp *stamp)
