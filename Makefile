@@ -14,8 +14,11 @@ build: deps configure
 deps:
 	@./scripts/install-deps.sh
 
+# In CI (CI set) every compiler warning fails the build.
+WERROR ?= $(if $(CI),ON,OFF)
+
 configure:
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DZV_WERROR=$(WERROR) >/dev/null
 
 run: build
 	./$(BUILD)/zuvelo-pgp $(FILE)

@@ -167,9 +167,9 @@ public:
             xcb_get_window_attributes_reply_t *a = xcb_get_window_attributes_reply(m_c, attrs[size_t(i)], nullptr);
             xcb_get_geometry_reply_t *g = xcb_get_geometry_reply(m_c, geoms[size_t(i)], nullptr);
             if (a && g && a->map_state == XCB_MAP_STATE_VIEWABLE && a->_class == XCB_WINDOW_CLASS_INPUT_OUTPUT
-                && g->width >= 100 && g->height >= 100 && (long long)g->width * g->height > bestArea) {
+                && g->width >= 100 && g->height >= 100 && static_cast<long long>(g->width) * g->height > bestArea) {
                 best = children[i];
-                bestArea = (long long)g->width * g->height;
+                bestArea = static_cast<long long>(g->width) * g->height;
                 width = g->width;
                 height = g->height;
             }

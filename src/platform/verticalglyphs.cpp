@@ -190,8 +190,8 @@ void VerticalGlyphs::drawCluster(QPainter &p, QStringView s, VForm form, qreal c
     case VForm::Corner:
     case VForm::Turned:
         if (const char16_t sub = verticalGlyph(c)) {
-            const QChar form(sub);
-            drawText(p, QPointF(cx - m_layout.advance(sub) / 2, baseline), QStringView(&form, 1), font);
+            const QChar glyph(sub);
+            drawText(p, QPointF(cx - m_layout.advance(sub) / 2, baseline), QStringView(&glyph, 1), font);
             return;
         }
         break;
