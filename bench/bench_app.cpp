@@ -24,6 +24,7 @@
 
 #include "app/frmMain.h"
 #include "goma.h"
+#include "gomainternal.h"
 #include "platform/application.h"
 #include "platform/dialogs.h"
 #include "platform/textcodec.h"
@@ -564,6 +565,9 @@ int modePgp(const QString &textPath, const std::string &key, const std::string &
 {
     if (!GOMAInit())
         die("the PGP library did not start");
+    // The library answers the agent itself and shows no window: nobody is there to type or click.
+    goma::setTestPassphrase(QByteArray::fromStdString(passphrase));
+    goma::setWindowsAllowed(false);
     QByteArray text = readBytes(textPath);
     const std::string in = textPath.toStdString();
     const std::string out = (work + QStringLiteral("/gpg.out")).toStdString();

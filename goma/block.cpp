@@ -10,11 +10,12 @@
 struct goma_block {
     char *data = nullptr;
     size_t size = 0;
+    int charset = GOMA_CHARSET_SHIFTJIS;
 };
 
 namespace goma {
 
-GOMA_HGLOBAL makeBlock(const char *bytes, size_t size)
+GOMA_HGLOBAL makeBlock(const char *bytes, size_t size, int charset)
 {
     auto *block = new (std::nothrow) goma_block;
     if (!block)
@@ -28,6 +29,7 @@ GOMA_HGLOBAL makeBlock(const char *bytes, size_t size)
         std::memcpy(block->data, bytes, size);
     block->data[size] = '\0';
     block->size = size;
+    block->charset = charset;
     return block;
 }
 
@@ -38,6 +40,8 @@ extern "C" {
 GOMA_API const char *GOMABlockLock(GOMA_HGLOBAL block) { return block ? block->data : nullptr; }
 
 GOMA_API size_t GOMABlockSize(GOMA_HGLOBAL block) { return block ? block->size : 0; }
+
+GOMA_API int GOMABlockCharset(GOMA_HGLOBAL block) { return block ? block->charset : GOMA_CHARSET_SHIFTJIS; }
 
 GOMA_API void GOMABlockUnlock(GOMA_HGLOBAL) {}
 

@@ -1,10 +1,14 @@
 #include "dialogs.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFormLayout>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QPainter>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -28,7 +32,7 @@ QDialogButtonBox *okCancel(QDialog *dialog)
     return buttons;
 }
 
-QTreeWidget *keyList(QWidget *parent, const std::vector<KeyInfo> &keys)
+QTreeWidget *keyList(QWidget *parent, const std::vector<KeyInfo> &keys, const QStringList &own = {})
 {
     auto *list = new QTreeWidget(parent);
     list->setObjectName(QStringLiteral("gomaKeyList"));
@@ -39,6 +43,12 @@ QTreeWidget *keyList(QWidget *parent, const std::vector<KeyInfo> &keys)
         auto *item = new QTreeWidgetItem(list, {k.name.isEmpty() ? k.userId : k.name, k.email, k.keyId,
                                                 validityText(k.validity)});
         item->setData(0, kFingerprintRole, k.fingerprint);
+        if (own.contains(k.fingerprint, Qt::CaseInsensitive)) {
+            item->setText(0, item->text(0) + QStringLiteral("（自分の鍵）"));
+            QFont bold = item->font(0);
+            bold.setBold(true);
+            item->setFont(0, bold);
+        }
         item->setToolTip(0, k.userId);
         item->setToolTip(2, k.fingerprint);
     }
@@ -58,7 +68,8 @@ QLabel *selectableLabel(const QString &text, QWidget *parent)
 
 // ----- RecipientDialog -----
 
-RecipientDialog::RecipientDialog(QWidget *owner, const std::vector<KeyInfo> &keys) : QDialog(owner)
+RecipientDialog::RecipientDialog(QWidget *owner, const std::vector<KeyInfo> &keys, const QStringList &own)
+    : QDialog(owner)
 {
     setObjectName(QStringLiteral("gomaRecipientDialog"));
     setWindowTitle(QStringLiteral("受信者の選択 - Goma"));
@@ -70,12 +81,22 @@ RecipientDialog::RecipientDialog(QWidget *owner, const std::vector<KeyInfo> &key
     m_filter->setAccessibleName(QStringLiteral("絞り込み"));
     m_filter->setClearButtonEnabled(true);
     layout->addWidget(m_filter);
-    m_list = keyList(this, keys);
+    m_list = keyList(this, keys, own);
     m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     layout->addWidget(m_list);
     auto *buttons = okCancel(this);
     QPushButton *okButton = buttons->button(QDialogButtonBox::Ok);
     okButton->setEnabled(false);
+    okButton->setDefault(true);
+    // Up and Down in the filter box move through the list; Enter there takes the key under the cursor.
+    m_filter->installEventFilter(this);
+    connect(m_filter, &QLineEdit::returnPressed, this, [this] {
+        if (selectedFingerprints().isEmpty())
+            if (QTreeWidgetItem *item = m_list->currentItem(); item && !item->isHidden())
+                item->setSelected(true);
+        if (!selectedFingerprints().isEmpty())
+            accept();
+    });
     layout->addWidget(buttons);
     connect(m_filter, &QLineEdit::textChanged, this, [this](const QString &t) { applyFilter(t); });
     connect(m_list, &QTreeWidget::itemSelectionChanged, this,
@@ -100,6 +121,31 @@ void RecipientDialog::applyFilter(const QString &text)
         if (!match)
             item->setSelected(false);
     }
+}
+
+bool RecipientDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_filter && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Down || key == Qt::Key_Up || key == Qt::Key_PageDown || key == Qt::Key_PageUp) {
+            // The first visible row when nothing is current yet, else the list's own move.
+            QTreeWidgetItem *current = m_list->currentItem();
+            if (!current || current->isHidden()) {
+                for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+                    QTreeWidgetItem *item = m_list->topLevelItem(i);
+                    if (!item->isHidden()) {
+                        m_list->setCurrentItem(item);
+                        break;
+                    }
+                }
+            } else {
+                QCoreApplication::sendEvent(m_list, event);
+            }
+            m_list->setFocus();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QStringList RecipientDialog::selectedFingerprints() const
@@ -143,50 +189,135 @@ QString VerifyDialog::headline(Verdict verdict)
     case Verdict::Good: return QStringLiteral("正しい署名です。");
     case Verdict::Bad: return QStringLiteral("不正な署名です。文書が改変されているか、署名が壊れています。");
     case Verdict::UnknownKey: return QStringLiteral("不明な鍵による署名です。署名者の公開鍵がありません。");
-    case Verdict::NotTrusted: return QStringLiteral("署名は文書と一致しますが、署名者の鍵の有効性を確認できません。");
+    case Verdict::NotTrusted: return QStringLiteral("署名は文書と一致しますが、署名者の鍵は有効と認められていません。");
+    case Verdict::Expired: return QStringLiteral("署名は文書と一致しますが、署名者の鍵または署名の有効期限が切れています。");
+    case Verdict::Revoked: return QStringLiteral("署名は文書と一致しますが、署名者の鍵は失効しています。この署名は信頼できません。");
     case Verdict::Error: return QStringLiteral("署名を検証できませんでした。");
     case Verdict::None: break;
     }
     return QStringLiteral("署名はありません。");
 }
 
-VerifyDialog::VerifyDialog(QWidget *owner, const Verification &v) : QDialog(owner)
+QPixmap VerifyDialog::verdictIcon(Verdict verdict, int size)
+{
+    QColor colour;
+    QString mark;
+    switch (verdict) {
+    case Verdict::Good: colour = QColor(0x1e, 0x8e, 0x3e); mark = QStringLiteral("✓"); break;
+    case Verdict::Bad: colour = QColor(0xc0, 0x10, 0x10); mark = QStringLiteral("×"); break;
+    case Verdict::UnknownKey: colour = QColor(0x60, 0x60, 0x60); mark = QStringLiteral("?"); break;
+    case Verdict::NotTrusted: colour = QColor(0xd0, 0x80, 0x00); mark = QStringLiteral("!"); break;
+    case Verdict::Expired: colour = QColor(0x80, 0x50, 0xa0); mark = QStringLiteral("期"); break;
+    case Verdict::Revoked: colour = QColor(0x70, 0x00, 0x00); mark = QStringLiteral("失"); break;
+    case Verdict::Error: colour = QColor(0x30, 0x30, 0x90); mark = QStringLiteral("…"); break;
+    case Verdict::None: colour = QColor(0xa0, 0xa0, 0xa0); mark = QStringLiteral("－"); break;
+    }
+    QPixmap pix(size, size);
+    pix.fill(Qt::transparent);
+    QPainter p(&pix);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    p.drawEllipse(QRectF(1, 1, size - 2, size - 2));
+    QFont f = p.font();
+    f.setBold(true);
+    f.setPixelSize(size * 6 / 10);
+    p.setFont(f);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, size, size), Qt::AlignCenter, mark);
+    return pix;
+}
+
+namespace {
+
+// One signature: icon and headline, then signer, fingerprint, time, validity and remarks.
+QWidget *signaturePanel(QWidget *parent, const Verification &v, bool named)
+{
+    auto *panel = new QFrame(parent);
+    panel->setObjectName(QStringLiteral("gomaSignature"));
+    panel->setFrameShape(named ? QFrame::StyledPanel : QFrame::NoFrame);
+    auto *layout = new QVBoxLayout(panel);
+    if (named) {
+        auto *row = new QHBoxLayout;
+        auto *icon = new QLabel(panel);
+        icon->setPixmap(VerifyDialog::verdictIcon(v.verdict, 20));
+        row->addWidget(icon);
+        auto *head = new QLabel(VerifyDialog::headline(v.verdict), panel);
+        head->setObjectName(QStringLiteral("gomaSignatureVerdict"));
+        head->setWordWrap(true);
+        row->addWidget(head, 1);
+        layout->addLayout(row);
+    }
+    auto *form = new QFormLayout;
+    const QString unknown = QStringLiteral("（不明）");
+    form->addRow(QStringLiteral("署名者:"), selectableLabel(v.userId.isEmpty() ? unknown : v.userId, panel));
+    form->addRow(QStringLiteral("フィンガープリント:"),
+                 selectableLabel(v.fingerprint.isEmpty() ? unknown : v.fingerprint, panel));
+    form->addRow(QStringLiteral("署名日時:"),
+                 selectableLabel(v.signedAt.isValid() ? v.signedAt.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
+                                                      : unknown,
+                                 panel));
+    form->addRow(QStringLiteral("有効性:"), selectableLabel(v.validity.isEmpty() ? unknown : v.validity, panel));
+    layout->addLayout(form);
+    if (!v.detail.isEmpty()) {
+        auto *detail = new QLabel(v.detail, panel);
+        detail->setWordWrap(true);
+        layout->addWidget(detail);
+    }
+    return panel;
+}
+
+} // namespace
+
+VerifyDialog::VerifyDialog(QWidget *owner, const Verification &overall, const std::vector<Verification> &signatures)
+    : QDialog(owner)
 {
     setObjectName(QStringLiteral("gomaVerifyDialog"));
     setWindowTitle(QStringLiteral("署名の検証結果 - Goma"));
     setModal(true);
     auto *layout = new QVBoxLayout(this);
-    auto *head = new QLabel(headline(v.verdict), this);
+    auto *top = new QHBoxLayout;
+    auto *icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("gomaVerdictIcon"));
+    icon->setPixmap(verdictIcon(overall.verdict, 32));
+    top->addWidget(icon, 0, Qt::AlignTop);
+    QString text = headline(overall.verdict);
+    const std::size_t n = signatures.size();
+    if (n > 1) {
+        std::size_t good = 0;
+        for (const Verification &s : signatures)
+            good += s.verdict == Verdict::Good ? 1 : 0;
+        text = good == n ? QStringLiteral("%1 件の署名はすべて正しい署名です。").arg(n)
+                         : QStringLiteral("%1 件の署名のうち、正しい署名は %2 件です。最も悪い結果: %3")
+                               .arg(n)
+                               .arg(good)
+                               .arg(headline(overall.verdict));
+    } else if (overall.verdict == Verdict::None) {
+        text = QStringLiteral("署名はありません。この暗号文が誰から送られたものかは確認できません。");
+    }
+    auto *head = new QLabel(text, this);
     head->setObjectName(QStringLiteral("gomaVerdict"));
     head->setWordWrap(true);
     QFont bold = head->font();
     bold.setBold(true);
     head->setFont(bold);
-    if (v.verdict == Verdict::Bad)
+    if (overall.verdict == Verdict::Bad || overall.verdict == Verdict::Revoked)
         head->setStyleSheet(QStringLiteral("color: #b00000;"));
-    else if (v.verdict == Verdict::Good)
+    else if (overall.verdict == Verdict::Good)
         head->setStyleSheet(QStringLiteral("color: #006000;"));
-    layout->addWidget(head);
-    auto *form = new QFormLayout;
-    const QString unknown = QStringLiteral("（不明）");
-    form->addRow(QStringLiteral("署名者:"), selectableLabel(v.userId.isEmpty() ? unknown : v.userId, this));
-    form->addRow(QStringLiteral("フィンガープリント:"),
-                 selectableLabel(v.fingerprint.isEmpty() ? unknown : v.fingerprint, this));
-    form->addRow(QStringLiteral("署名日時:"),
-                 selectableLabel(v.signedAt.isValid() ? v.signedAt.toLocalTime().toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
-                                                      : unknown,
-                                 this));
-    form->addRow(QStringLiteral("有効性:"), selectableLabel(v.validity.isEmpty() ? unknown : v.validity, this));
-    layout->addLayout(form);
-    if (!v.detail.isEmpty()) {
-        auto *detail = new QLabel(v.detail, this);
-        detail->setWordWrap(true);
-        layout->addWidget(detail);
+    top->addWidget(head, 1);
+    layout->addLayout(top);
+    if (n > 1) {
+        for (const Verification &s : signatures)
+            layout->addWidget(signaturePanel(this, s, true));
+    } else if (overall.verdict != Verdict::None) {
+        layout->addWidget(signaturePanel(this, n == 1 ? signatures.front() : overall, false));
     }
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     layout->addWidget(buttons);
+    setMinimumWidth(520);
 }
 
 // ----- PreferencesDialog -----
@@ -229,7 +360,9 @@ PreferencesDialog::PreferencesDialog(QWidget *owner, const Preferences &prefs, c
     });
     homeRow->addWidget(m_home);
     homeRow->addWidget(browse);
-    form->addRow(QStringLiteral("GnuPGのホーム(&H):"), homeRow);
+    auto *homeLabel = new QLabel(QStringLiteral("GnuPGのホーム(&H):"), this);
+    homeLabel->setBuddy(m_home);
+    form->addRow(homeLabel, homeRow);
     form->addRow(QStringLiteral("使用中のホーム:"), selectableLabel(homeInUse, this));
     layout->addLayout(form);
     layout->addWidget(okCancel(this));
@@ -249,7 +382,7 @@ Preferences PreferencesDialog::preferences() const
 AboutDialog::AboutDialog(QWidget *owner, const EngineInfo &info) : QDialog(owner)
 {
     setObjectName(QStringLiteral("gomaAboutDialog"));
-    setWindowTitle(QStringLiteral("Gomaについて"));
+    setWindowTitle(QStringLiteral("Goma ライブラリの情報"));
     auto *layout = new QVBoxLayout(this);
     auto *title = new QLabel(QStringLiteral("Goma バージョン %1.%2").arg(kVersion / 100).arg(kVersion % 100, 2, 10, QLatin1Char('0')), this);
     QFont bold = title->font();

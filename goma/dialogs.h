@@ -18,8 +18,12 @@ namespace goma {
 // Chooses the recipients among the keys that can encrypt: a filter box and a list with multiple selection.
 class RecipientDialog : public QDialog {
 public:
-    RecipientDialog(QWidget *owner, const std::vector<KeyInfo> &keys);
+    // own: fingerprints of the user's own keys, marked in the list.
+    RecipientDialog(QWidget *owner, const std::vector<KeyInfo> &keys, const QStringList &own = {});
     QStringList selectedFingerprints() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void applyFilter(const QString &text);
@@ -37,11 +41,14 @@ private:
     QTreeWidget *m_list;
 };
 
-// Shows the verdict of a signature check.
+// Shows the verdict of a signature check: the overall verdict, then every signature with its signer,
+// fingerprint, time and validity. No signature at all is shown as such.
 class VerifyDialog : public QDialog {
 public:
-    VerifyDialog(QWidget *owner, const Verification &v);
+    VerifyDialog(QWidget *owner, const Verification &overall, const std::vector<Verification> &signatures = {});
     static QString headline(Verdict verdict);
+    // A small picture for each verdict, each one different.
+    static QPixmap verdictIcon(Verdict verdict, int size);
 };
 
 class PreferencesDialog : public QDialog {

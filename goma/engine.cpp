@@ -14,20 +14,23 @@ bool g_libraryOk = false;
 bool g_engineChecked = false;
 bool g_ready = false;
 
-// Loopback pinentry for the test suite only: active when GOMA_TEST_PASSPHRASE is set in the environment.
+// Loopback pinentry for the test suite only: active once setTestPassphrase has given a passphrase.
 // Without it, passphrases go through gpg-agent's own pinentry and never pass through this library.
-const char *testPassphrase()
+SecureBytes &testPassphrase()
 {
-    const char *p = std::getenv("GOMA_TEST_PASSPHRASE");
-    return (p && *p) ? p : nullptr;
+    static SecureBytes passphrase;
+    return passphrase;
 }
 
 gpgme_error_t testPassphraseCb(void *, const char *, const char *, int prevWasBad, int fd)
 {
-    const char *p = testPassphrase();
-    if (!p || prevWasBad)
+    const SecureBytes &p = testPassphrase();
+    if (p.empty())
         return gpg_error(GPG_ERR_CANCELED);
-    if (gpgme_io_writen(fd, p, std::strlen(p)) != 0 || gpgme_io_writen(fd, "\n", 1) != 0)
+    // The same passphrase again would only be refused again: say so, as gpg-agent does after its tries.
+    if (prevWasBad)
+        return gpg_error(GPG_ERR_BAD_PASSPHRASE);
+    if (gpgme_io_writen(fd, p.data(), p.size()) != 0 || gpgme_io_writen(fd, "\n", 1) != 0)
         return gpg_error_from_syserror();
     return 0;
 }
@@ -43,8 +46,12 @@ Verdict verdictOf(const gpgme_signature_t s)
         return Verdict::UnknownKey;
     if (code == GPG_ERR_NO_ERROR && (s->summary & (GPGME_SIGSUM_VALID | GPGME_SIGSUM_GREEN)))
         return Verdict::Good;
-    if (code == GPG_ERR_NO_ERROR || code == GPG_ERR_KEY_EXPIRED || code == GPG_ERR_SIG_EXPIRED ||
-        code == GPG_ERR_CERT_REVOKED)
+    if (code == GPG_ERR_CERT_REVOKED || (s->summary & GPGME_SIGSUM_KEY_REVOKED))
+        return Verdict::Revoked;
+    if (code == GPG_ERR_KEY_EXPIRED || code == GPG_ERR_SIG_EXPIRED ||
+        (s->summary & (GPGME_SIGSUM_KEY_EXPIRED | GPGME_SIGSUM_SIG_EXPIRED)))
+        return Verdict::Expired;
+    if (code == GPG_ERR_NO_ERROR)
         return Verdict::NotTrusted;
     if (s->summary & GPGME_SIGSUM_RED)
         return Verdict::Bad;
@@ -57,9 +64,11 @@ int severity(Verdict v)
     case Verdict::None: return 0;
     case Verdict::Good: return 1;
     case Verdict::NotTrusted: return 2;
-    case Verdict::UnknownKey: return 3;
-    case Verdict::Error: return 4;
-    case Verdict::Bad: return 5;
+    case Verdict::Expired: return 3;
+    case Verdict::Revoked: return 4;
+    case Verdict::UnknownKey: return 5;
+    case Verdict::Error: return 6;
+    case Verdict::Bad: return 7;
     }
     return 0;
 }
@@ -90,12 +99,13 @@ Verification describe(gpgme_ctx_t ctx, const gpgme_signature_t s)
     if (s->summary & GPGME_SIGSUM_SIG_EXPIRED)
         notes << QStringLiteral("署名の有効期限が切れています。");
     if (v.verdict == Verdict::Error)
-        notes << QStringLiteral("署名を確認できませんでした: %1").arg(fromUtf8(gpgme_strerror(s->status)));
+        notes << QStringLiteral("署名を確認できませんでした: %1").arg(reasonText(s->status));
     v.detail = notes.join(QLatin1Char('\n'));
     return v;
 }
 
-Verification verificationOf(gpgme_ctx_t ctx)
+// Every signature of the last verification, and the worst of them as the overall verdict.
+Verification verificationOf(gpgme_ctx_t ctx, std::vector<Verification> &all)
 {
     Verification worst;
     gpgme_verify_result_t res = gpgme_op_verify_result(ctx);
@@ -103,6 +113,7 @@ Verification verificationOf(gpgme_ctx_t ctx)
         return worst;
     for (gpgme_signature_t s = res->signatures; s; s = s->next) {
         Verification v = describe(ctx, s);
+        all.push_back(v);
         if (severity(v.verdict) > severity(worst.verdict))
             worst = v;
     }
@@ -124,18 +135,89 @@ Result<Data> dataFromMemory(std::string_view bytes)
 static std::optional<Failure> signingFailure(gpgme_ctx_t c)
 {
     gpgme_sign_result_t sr = gpgme_op_sign_result(c);
-    if (!sr || sr->invalid_signers || !sr->signatures)
-        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_UNUSABLE_SECKEY), QStringLiteral("署名できませんでした")};
+    if (sr && sr->invalid_signers) {
+        const gpgme_error_t reason = sr->invalid_signers->reason ? sr->invalid_signers->reason
+                                                                 : gpg_error(GPG_ERR_UNUSABLE_SECKEY);
+        return Failure{Failure::Kind::Error, reason,
+                       QStringLiteral("署名に使う鍵 %1 を使えません: %2")
+                           .arg(fromUtf8(sr->invalid_signers->fpr), reasonText(reason))};
+    }
+    if (!sr || !sr->signatures)
+        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_UNUSABLE_SECKEY),
+                       QStringLiteral("署名できませんでした。署名に使える秘密鍵がありません。")};
     return std::nullopt;
 }
 
-Failure failureFrom(gpgme_error_t err, const QString &what)
+QString reasonText(gpgme_error_t err)
+{
+    switch (gpg_err_code(err)) {
+    case GPG_ERR_NO_ERROR: return {};
+    case GPG_ERR_BAD_PASSPHRASE: return QStringLiteral("パスフレーズが違います。");
+    case GPG_ERR_NO_SECKEY: return QStringLiteral("秘密鍵がありません。");
+    case GPG_ERR_UNUSABLE_SECKEY: return QStringLiteral("署名に使える秘密鍵がありません。");
+    case GPG_ERR_NO_PUBKEY: return QStringLiteral("公開鍵がありません。");
+    case GPG_ERR_UNUSABLE_PUBKEY: return QStringLiteral("公開鍵を暗号化に使えません。");
+    case GPG_ERR_KEY_EXPIRED: return QStringLiteral("鍵の有効期限が切れています。");
+    case GPG_ERR_SIG_EXPIRED: return QStringLiteral("署名の有効期限が切れています。");
+    case GPG_ERR_CERT_REVOKED: return QStringLiteral("鍵は失効しています。");
+    case GPG_ERR_BAD_SIGNATURE: return QStringLiteral("署名が文書と一致しません。文書が改変されています。");
+    case GPG_ERR_CHECKSUM: return QStringLiteral("アーマーのチェックサムが合いません。文書が壊れています。");
+    case GPG_ERR_DECRYPT_FAILED:
+        return QStringLiteral("暗号文が改変されているか壊れています（完全性の確認に失敗しました）。");
+    case GPG_ERR_BAD_DATA:
+    case GPG_ERR_INV_PACKET:
+    case GPG_ERR_INV_ARMOR:
+    case GPG_ERR_INV_DATA:
+    case GPG_ERR_TRUNCATED:
+    case GPG_ERR_UNEXPECTED:
+        return QStringLiteral("文書が壊れているか、OpenPGPの形式ではありません。");
+    case GPG_ERR_NO_DATA: return QStringLiteral("OpenPGPの文書が途中で切れているか、壊れています。");
+    case GPG_ERR_UNSUPPORTED_ALGORITHM:
+    case GPG_ERR_CIPHER_ALGO:
+    case GPG_ERR_DIGEST_ALGO:
+    case GPG_ERR_PUBKEY_ALGO:
+        return QStringLiteral("この文書は GnuPG が扱えない方式で作られています。");
+    case GPG_ERR_NO_AGENT:
+    case GPG_ERR_AGENT:
+        return QStringLiteral("gpg-agent を利用できません。Debian では gpg-agent パッケージをインストールし、"
+                              "「gpgconf --launch gpg-agent」で起動してください。");
+    case GPG_ERR_NO_PIN_ENTRY:
+    case GPG_ERR_NO_PASSPHRASE:
+        return QStringLiteral("パスフレーズを入力する pinentry を利用できません。Debian では pinentry-qt または "
+                              "pinentry-gnome3 パッケージをインストールしてください。");
+    case GPG_ERR_INV_ENGINE:
+    case GPG_ERR_ENGINE_TOO_OLD:
+    case GPG_ERR_NOT_SUPPORTED:
+        return QStringLiteral("GnuPG（gpg）を利用できません。Debian では gnupg パッケージをインストールしてください。");
+    case GPG_ERR_ENOMEM: return QStringLiteral("メモリが足りません。");
+    case GPG_ERR_EFBIG:
+        return QStringLiteral("復号した内容が大きすぎます（上限 %1 MiB）。処理を中止しました。").arg(kMaxOutputBytes >> 20);
+    case GPG_ERR_ENOENT: return QStringLiteral("GnuPG のホームまたはファイルが見つかりません。");
+    case GPG_ERR_EACCES: return QStringLiteral("GnuPG のホームまたはファイルを読み書きする権限がありません。");
+    default: break;
+    }
+    return QStringLiteral("GnuPG がエラーを返しました（エラーコード %1）。").arg(gpg_err_code(err));
+}
+
+Failure failureFrom(gpgme_error_t err, const QString &context)
 {
     Failure f;
-    f.kind = gpg_err_code(err) == GPG_ERR_CANCELED ? Failure::Kind::Cancelled : Failure::Kind::Error;
     f.code = err;
-    f.what = what + QStringLiteral(": ") + fromUtf8(gpgme_strerror(err));
+    if (gpg_err_code(err) == GPG_ERR_CANCELED || gpg_err_code(err) == GPG_ERR_FULLY_CANCELED) {
+        f.kind = Failure::Kind::Cancelled;
+        return f;
+    }
+    f.kind = Failure::Kind::Error;
+    f.what = context.isEmpty() ? reasonText(err) : context + QStringLiteral(": ") + reasonText(err);
     return f;
+}
+
+void setTestPassphrase(const QByteArray &passphrase)
+{
+    SecureBytes &p = testPassphrase();
+    wipeMemory(p.data(), p.size());
+    p.clear();
+    append(p, passphrase.constData(), std::size_t(passphrase.size()));
 }
 
 bool initEngine()
@@ -173,7 +255,7 @@ bool engineReady()
 Result<Context> newContext(const Preferences &prefs)
 {
     if (!engineReady())
-        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_NOT_SUPPORTED), QStringLiteral("GnuPG を利用できません")};
+        return failureFrom(gpg_error(GPG_ERR_NOT_SUPPORTED));
     gpgme_ctx_t c = nullptr;
     if (gpgme_error_t err = gpgme_new(&c))
         return failureFrom(err, QStringLiteral("GPGME の準備に失敗しました"));
@@ -186,7 +268,7 @@ Result<Context> newContext(const Preferences &prefs)
         if (gpgme_error_t err = gpgme_ctx_set_engine_info(c, GPGME_PROTOCOL_OpenPGP, nullptr, home.constData()))
             return failureFrom(err, QStringLiteral("GnuPG のホームを設定できません"));
     }
-    if (testPassphrase()) {
+    if (!testPassphrase().empty()) {
         gpgme_set_pinentry_mode(c, GPGME_PINENTRY_MODE_LOOPBACK);
         gpgme_set_passphrase_cb(c, testPassphraseCb, nullptr);
     }
@@ -197,7 +279,7 @@ Result<Context> newContext(const Preferences &prefs)
 
 gpgme_data_cbs MemorySink::s_cbs = {&MemorySink::readCb, &MemorySink::writeCb, &MemorySink::seekCb, nullptr};
 
-MemorySink::MemorySink()
+MemorySink::MemorySink(std::size_t limit) : m_limit(limit)
 {
     gpgme_data_t d = nullptr;
     if (gpgme_data_new_from_cbs(&d, &s_cbs, this) == 0)
@@ -240,6 +322,11 @@ ssize_t MemorySink::writeCb(void *handle, const void *buffer, size_t size)
 {
     auto *self = static_cast<MemorySink *>(handle);
     const char *p = static_cast<const char *>(buffer);
+    if (self->m_pos > self->m_limit || size > self->m_limit - self->m_pos) {
+        self->m_overflowed = true;
+        errno = EFBIG;
+        return -1;
+    }
     try {
         if (self->m_pos > self->m_bytes.size())
             self->m_bytes.resize(self->m_pos, '\0');
@@ -271,6 +358,34 @@ off_t MemorySink::seekCb(void *handle, off_t offset, int whence)
     }
     self->m_pos = static_cast<size_t>(base + offset);
     return static_cast<off_t>(self->m_pos);
+}
+
+// ----- Operation -----
+
+Result<Operation> Operation::start(const Preferences &prefs, std::string_view input)
+{
+    auto ctx = newContext(prefs);
+    if (!ok(ctx))
+        return failure(ctx);
+    auto in = dataFromMemory(input);
+    if (!ok(in))
+        return failure(in);
+    auto out = std::make_unique<MemorySink>();
+    if (!out->valid())
+        return failureFrom(gpg_error(GPG_ERR_ENOMEM));
+    Operation op;
+    op.m_ctx = std::move(value(ctx));
+    op.m_in = std::move(value(in));
+    op.m_out = std::move(out);
+    return op;
+}
+
+Failure Operation::fail(gpgme_error_t err, const QString &context)
+{
+    m_out->wipe();
+    if (m_out->overflowed())
+        return failureFrom(gpg_error(GPG_ERR_EFBIG));
+    return failureFrom(err, context);
 }
 
 // ----- keys -----
@@ -335,118 +450,161 @@ Result<SecureBytes> encrypt(const Preferences &prefs, std::string_view plain, co
                             bool alwaysTrust, gpgme_key_t signer)
 {
     if (to.empty())
-        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_NO_PUBKEY), QStringLiteral("受信者がありません")};
-    auto ctx = newContext(prefs);
-    if (!ok(ctx))
-        return failure(ctx);
-    gpgme_ctx_t c = value(ctx).get();
-    auto in = dataFromMemory(plain);
-    if (!ok(in))
-        return failure(in);
-    MemorySink out;
-    if (!out.valid())
-        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_ENOMEM), QStringLiteral("メモリが足りません")};
+        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_NO_PUBKEY), QStringLiteral("受信者がありません。")};
+    auto started = Operation::start(prefs, plain);
+    if (!ok(started))
+        return failure(started);
+    Operation &op = value(started);
     std::vector<gpgme_key_t> keys(to);
     keys.push_back(nullptr);
     const auto flags = alwaysTrust ? GPGME_ENCRYPT_ALWAYS_TRUST : gpgme_encrypt_flags_t(0);
     gpgme_error_t err;
     if (signer) {
-        if ((err = gpgme_signers_add(c, signer)))
-            return failureFrom(err, QStringLiteral("署名の鍵を使えません"));
-        err = gpgme_op_encrypt_sign(c, keys.data(), flags, value(in).get(), out.data());
+        if ((err = gpgme_signers_add(op.ctx(), signer)))
+            return op.fail(err, QStringLiteral("署名の鍵を使えません"));
+        err = gpgme_op_encrypt_sign(op.ctx(), keys.data(), flags, op.in(), op.out().data());
     } else {
-        err = gpgme_op_encrypt(c, keys.data(), flags, value(in).get(), out.data());
+        err = gpgme_op_encrypt(op.ctx(), keys.data(), flags, op.in(), op.out().data());
+    }
+    gpgme_encrypt_result_t er = gpgme_op_encrypt_result(op.ctx());
+    if (er && er->invalid_recipients) {
+        const gpgme_invalid_key_t bad = er->invalid_recipients;
+        const gpgme_error_t reason = bad->reason ? bad->reason : gpg_error(GPG_ERR_UNUSABLE_PUBKEY);
+        Failure f = op.fail(reason, {});
+        f.what = QStringLiteral("受信者の鍵 %1 を使えません: %2").arg(fromUtf8(bad->fpr), reasonText(reason));
+        return f;
     }
     if (err)
-        return failureFrom(err, signer ? QStringLiteral("暗号化と署名に失敗しました") : QStringLiteral("暗号化に失敗しました"));
-    gpgme_encrypt_result_t er = gpgme_op_encrypt_result(c);
-    if (er && er->invalid_recipients)
-        return failureFrom(er->invalid_recipients->reason ? er->invalid_recipients->reason : gpg_error(GPG_ERR_UNUSABLE_PUBKEY),
-                           QStringLiteral("使えない受信者の鍵があります"));
+        return op.fail(err, {});
     if (signer)
-        if (auto f = signingFailure(c))
+        if (auto f = signingFailure(op.ctx())) {
+            op.out().wipe();
             return *f;
-    return out.take();
+        }
+    return op.out().take();
 }
 
 Result<SecureBytes> clearSign(const Preferences &prefs, std::string_view plain, gpgme_key_t signer)
 {
-    auto ctx = newContext(prefs);
-    if (!ok(ctx))
-        return failure(ctx);
-    gpgme_ctx_t c = value(ctx).get();
-    auto in = dataFromMemory(plain);
-    if (!ok(in))
-        return failure(in);
-    MemorySink out;
-    if (!out.valid())
-        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_ENOMEM), QStringLiteral("メモリが足りません")};
-    if (gpgme_error_t err = gpgme_signers_add(c, signer))
-        return failureFrom(err, QStringLiteral("署名の鍵を使えません"));
-    if (gpgme_error_t err = gpgme_op_sign(c, value(in).get(), out.data(), GPGME_SIG_MODE_CLEAR))
-        return failureFrom(err, QStringLiteral("署名に失敗しました"));
-    if (auto f = signingFailure(c))
+    auto started = Operation::start(prefs, plain);
+    if (!ok(started))
+        return failure(started);
+    Operation &op = value(started);
+    if (gpgme_error_t err = gpgme_signers_add(op.ctx(), signer))
+        return op.fail(err, QStringLiteral("署名の鍵を使えません"));
+    if (gpgme_error_t err = gpgme_op_sign(op.ctx(), op.in(), op.out().data(), GPGME_SIG_MODE_CLEAR))
+        return op.fail(err, {});
+    if (auto f = signingFailure(op.ctx())) {
+        op.out().wipe();
         return *f;
-    return out.take();
+    }
+    return op.out().take();
 }
+
+namespace {
+
+// The key IDs an encrypted message is addressed to, each with the user ID we know for it.
+QStringList recipientsOf(gpgme_ctx_t c, QStringList *described)
+{
+    QStringList ids;
+    gpgme_decrypt_result_t dr = gpgme_op_decrypt_result(c);
+    if (!dr)
+        return ids;
+    for (gpgme_recipient_t r = dr->recipients; r; r = r->next) {
+        if (!r->keyid)
+            continue;
+        const QString id = QString::fromLatin1(r->keyid).toUpper();
+        ids << id;
+        if (!described)
+            continue;
+        QString who;
+        gpgme_key_t k = nullptr;
+        if (gpgme_get_key(c, r->keyid, &k, 0) == 0 && k) {
+            Key key(k);
+            if (k->uids && k->uids->uid)
+                who = fromUtf8(k->uids->uid);
+        }
+        *described << (who.isEmpty() ? id : QStringLiteral("%1（%2）").arg(id, who));
+    }
+    return ids;
+}
+
+// Watches GnuPG's status lines for a message without integrity protection: "DECRYPTION_INFO 0 <cipher> 0"
+// (neither MDC nor AEAD). GPGME reports only a failed decryption for it.
+gpgme_error_t integrityStatusCb(void *hook, const char *keyword, const char *args)
+{
+    if (keyword && args && std::strcmp(keyword, "DECRYPTION_INFO") == 0) {
+        const QList<QByteArray> fields = QByteArray(args).split(' ');
+        const bool noMdc = !fields.isEmpty() && fields[0] == "0";
+        const bool noAead = fields.size() < 3 || fields[2] == "0";
+        if (noMdc && noAead)
+            *static_cast<bool *>(hook) = true;
+    }
+    return 0;
+}
+
+} // namespace
 
 Result<Opened> open(const Preferences &prefs, std::string_view armoured, bool clearSigned)
 {
-    auto ctx = newContext(prefs);
-    if (!ok(ctx))
-        return failure(ctx);
-    auto in = dataFromMemory(armoured);
-    if (!ok(in))
-        return failure(in);
-    Opened opened;
-    {
-        MemorySink out;
-        if (!out.valid())
-            return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_ENOMEM), QStringLiteral("メモリが足りません")};
-        gpgme_ctx_t c = value(ctx).get();
-        gpgme_error_t err;
-        bool verifyOnly = clearSigned;
-        if (clearSigned) {
-            err = gpgme_op_verify(c, value(in).get(), nullptr, out.data());
-        } else {
-            err = gpgme_op_decrypt_verify(c, value(in).get(), out.data());
-            if (gpg_err_code(err) == GPG_ERR_NO_DATA) {
-                // Not encrypted: perhaps a signed message. Start over with a fresh context.
-                out.wipe();
-                ctx = newContext(prefs);
-                if (!ok(ctx))
-                    return failure(ctx);
-                c = value(ctx).get();
-                in = dataFromMemory(armoured);
-                if (!ok(in))
-                    return failure(in);
-                verifyOnly = true;
-                err = gpgme_op_verify(c, value(in).get(), nullptr, out.data());
-            }
-        }
-        if (err) {
-            // What GnuPG already wrote is unauthenticated: wipe it before anything can see it.
-            out.wipe();
-            return failureFrom(err, verifyOnly ? QStringLiteral("署名を検証できません") : QStringLiteral("復号化に失敗しました"));
-        }
-        if (!verifyOnly) {
-            gpgme_decrypt_result_t dr = gpgme_op_decrypt_result(c);
-            if (!dr || dr->legacy_cipher_nomdc || dr->unsupported_algorithm) {
-                out.wipe();
-                return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_BAD_DATA),
-                               QStringLiteral("完全性を確認できない暗号文です")};
-            }
-        }
-        gpgme_verify_result_t vr = gpgme_op_verify_result(c);
-        opened.signatureChecked = vr && vr->signatures;
-        if (verifyOnly && !opened.signatureChecked) {
-            out.wipe();
-            return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_NO_DATA), QStringLiteral("署名がありません")};
-        }
-        if (opened.signatureChecked)
-            opened.verification = verificationOf(c);
-        opened.plain = out.take();
+    auto started = Operation::start(prefs, armoured);
+    if (!ok(started))
+        return failure(started);
+    bool verifyOnly = clearSigned;
+    bool unprotected = false;
+    if (!clearSigned) {
+        gpgme_set_ctx_flag(value(started).ctx(), "full-status", "1");
+        gpgme_set_status_cb(value(started).ctx(), integrityStatusCb, &unprotected);
     }
+    gpgme_error_t err;
+    if (clearSigned) {
+        err = gpgme_op_verify(value(started).ctx(), value(started).in(), nullptr, value(started).out().data());
+    } else {
+        err = gpgme_op_decrypt_verify(value(started).ctx(), value(started).in(), value(started).out().data());
+        if (gpg_err_code(err) == GPG_ERR_NO_DATA) {
+            // Not encrypted: perhaps a signed message. Start over with a fresh operation.
+            value(started).out().wipe();
+            started = Operation::start(prefs, armoured);
+            if (!ok(started))
+                return failure(started);
+            verifyOnly = true;
+            err = gpgme_op_verify(value(started).ctx(), value(started).in(), nullptr, value(started).out().data());
+        }
+    }
+    Operation &op = value(started);
+    gpgme_ctx_t c = op.ctx();
+    Opened opened;
+    if (!verifyOnly) {
+        opened.wasEncrypted = true;
+        QStringList described;
+        opened.recipientKeyIds = recipientsOf(c, &described);
+        gpgme_decrypt_result_t dr = gpgme_op_decrypt_result(c);
+        if (err && gpg_err_code(err) == GPG_ERR_NO_SECKEY) {
+            Failure f = op.fail(err, {});
+            f.what = QStringLiteral("この暗号文を復号できる秘密鍵がありません。宛先の鍵: %1")
+                         .arg(described.isEmpty() ? QStringLiteral("（不明）") : described.join(QStringLiteral("、")));
+            return f;
+        }
+        if ((dr && dr->legacy_cipher_nomdc) || unprotected) {
+            Failure f = op.fail(gpg_error(GPG_ERR_BAD_DATA), {});
+            f.what = QStringLiteral("完全性の保護がない暗号文です。改変されていないことを確認できないため、復号しません。");
+            return f;
+        }
+        if (!err && (!dr || dr->unsupported_algorithm))
+            return op.fail(gpg_error(GPG_ERR_UNSUPPORTED_ALGORITHM), {});
+    }
+    // What GnuPG already wrote when it failed is unauthenticated: fail() wipes it before anything sees it.
+    if (err)
+        return op.fail(err, {});
+    gpgme_verify_result_t vr = gpgme_op_verify_result(c);
+    opened.signatureChecked = vr && vr->signatures;
+    if (verifyOnly && !opened.signatureChecked) {
+        op.out().wipe();
+        return Failure{Failure::Kind::Error, gpg_error(GPG_ERR_NO_DATA), QStringLiteral("署名がありません。")};
+    }
+    if (opened.signatureChecked)
+        opened.verification = verificationOf(c, opened.signatures);
+    opened.plain = op.out().take();
     return opened;
 }
 

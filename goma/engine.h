@@ -9,6 +9,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <memory>
 #include <string_view>
 #include <type_traits>
@@ -30,6 +31,8 @@ using Context = std::unique_ptr<std::remove_pointer_t<gpgme_ctx_t>, ContextDelet
 using Data = std::unique_ptr<std::remove_pointer_t<gpgme_data_t>, DataDeleter>;
 using Key = std::unique_ptr<std::remove_pointer_t<gpgme_key_t>, KeyDeleter>;
 
+// Why an operation did not give a result. The text is Japanese and written for the user; it travels
+// out of the engine unchanged to whoever shows it. A cancel by the user carries no text.
 struct Failure {
     enum class Kind { Error, Cancelled } kind = Kind::Error;
     gpgme_error_t code = 0;
@@ -42,26 +45,36 @@ template <class T> bool ok(const Result<T> &r) { return std::holds_alternative<T
 template <class T> T &value(Result<T> &r) { return std::get<T>(r); }
 template <class T> const Failure &failure(const Result<T> &r) { return std::get<Failure>(r); }
 
-Failure failureFrom(gpgme_error_t err, const QString &what);
+// A failure with the reason GnuPG gave, in Japanese; context says what was being done. A cancel (pinentry
+// or the user's choice) becomes Kind::Cancelled without a text.
+Failure failureFrom(gpgme_error_t err, const QString &context = {});
+// The reason for a GnuPG error code, in Japanese.
+QString reasonText(gpgme_error_t err);
+
+// The most a single operation may write: a decrypted or decompressed text beyond this is stopped. Well
+// above the editor's own limit of text, small enough that a compressed message cannot exhaust memory.
+inline constexpr std::size_t kMaxOutputBytes = std::size_t(64) << 20;
 
 // ----- set-up -----
 bool initEngine();   // gpgme_check_version; the OpenPGP engine itself is checked on first use
 void releaseEngine();
 bool engineReady();  // whether GnuPG can be used; initialises and checks on first use
 
-// A fresh context for one operation: OpenPGP, armoured output, the preferences' GnuPG home.
+// A fresh context: OpenPGP, armoured output, the preferences' GnuPG home.
 Result<Context> newContext(const Preferences &prefs);
 
 // A GPGME data object writing into memory this library owns. On destruction, and on wipe(), the bytes are
-// overwritten before the memory is given back.
+// overwritten before the memory is given back. Writing past the limit fails (and is remembered), so that
+// GnuPG stops instead of filling the memory.
 class MemorySink {
 public:
-    MemorySink();
+    explicit MemorySink(std::size_t limit = kMaxOutputBytes);
     ~MemorySink();
     MemorySink(const MemorySink &) = delete;
     MemorySink &operator=(const MemorySink &) = delete;
     bool valid() const { return m_data != nullptr; }
     gpgme_data_t data() const { return m_data.get(); }
+    bool overflowed() const { return m_overflowed; }
     SecureBytes take();
     void wipe();
 
@@ -72,7 +85,27 @@ private:
     static gpgme_data_cbs s_cbs;
     SecureBytes m_bytes;
     size_t m_pos = 0;
+    size_t m_limit;
+    bool m_overflowed = false;
     Data m_data;
+};
+
+// One GnuPG operation: a fresh context (OpenPGP, armoured output, the preferences' GnuPG home), the input
+// read in place from the caller's memory, and an output sink of our own.
+class Operation {
+public:
+    static Result<Operation> start(const Preferences &prefs, std::string_view input);
+    gpgme_ctx_t ctx() const { return m_ctx.get(); }
+    gpgme_data_t in() const { return m_in.get(); }
+    MemorySink &out() const { return *m_out; }
+    // The failure for a GPGME error of this operation: an output over the limit is named as such, and
+    // whatever was written is wiped first (it was never authenticated).
+    Failure fail(gpgme_error_t err, const QString &context);
+
+private:
+    Context m_ctx;
+    Data m_in;
+    std::unique_ptr<MemorySink> m_out;
 };
 
 // ----- keys -----
@@ -102,7 +135,10 @@ Result<SecureBytes> clearSign(const Preferences &prefs, std::string_view plain, 
 struct Opened {
     SecureBytes plain;
     bool signatureChecked = false;
-    Verification verification;
+    Verification verification;             // the overall verdict: the worst of the signatures
+    std::vector<Verification> signatures;  // every signature, in the order of the message
+    QStringList recipientKeyIds;           // the keys an encrypted message is addressed to (16 hex digits)
+    bool wasEncrypted = false;
 };
 // Decrypts (and verifies) an armoured message, or verifies a clear-signed or signed message.
 Result<Opened> open(const Preferences &prefs, std::string_view armoured, bool clearSigned);

@@ -25,11 +25,14 @@ typedef struct goma_block *GOMA_HGLOBAL; /* an owned result block */
 /* Character-set codes for the text handed over. */
 #define GOMA_CHARSET_JIS 1      /* the text is converted to ISO-2022-JP before encryption or signing */
 #define GOMA_CHARSET_SHIFTJIS 2 /* the CP932 text is used as it is */
+#define GOMA_CHARSET_UTF8 3     /* only for result blocks: a decrypted text with characters CP932 lacks */
 
 GOMA_API int GOMAInit(void);
 GOMA_API int GOMARelease(void);
 
 /* Encrypts (encrypt 1), signs (sign 1, clear-signed when not encrypting), or both, the NUL-terminated text.
+ * Every line break is made CR LF before the text is encrypted or signed. A clear-signed text may not hold a
+ * line of 19,993 bytes or more (without its line break) (GnuPG's armour would cut it): such a text is refused, never shortened.
  * recipients/count: an explicit recipient list (user IDs or fingerprints); with count 0 the library asks the
  * user in its own recipient chooser. Returns nonzero on success with *result holding the armoured text (lines
  * ending in CR LF); 0 on failure or when the user cancelled (no block is handed back then). */
@@ -37,9 +40,16 @@ GOMA_API int GOMAEncryptText(GOMA_HWND owner, int encrypt, int sign, const char 
                              const char *text, GOMA_HGLOBAL *result, int charset);
 
 /* Decrypts and verifies an armoured message, or verifies a clear-signed text. On success *result holds the
- * plaintext as CP932 (lines ending in CR LF). A signature's verdict is shown in the library's own window.
- * A message that fails its integrity check or cannot be decrypted returns 0 and no text. */
+ * plaintext (lines ending in CR LF) as CP932, or as UTF-8 when it holds characters CP932 lacks (see
+ * GOMABlockCharset). The text's own character set is taken from its "Charset:" header, else from the text
+ * itself (ISO-2022-JP escapes, valid UTF-8, else CP932); the charset argument is not consulted. The verdict
+ * of the signatures, or that there is none, is shown in the library's own window. A message that fails
+ * its integrity check or cannot be decrypted returns 0 and no text. A decrypted text over 64 MiB is stopped. */
 GOMA_API int GOMADecryptText(GOMA_HWND owner, const char *text, GOMA_HGLOBAL *result, int charset);
+
+/* Why the last GOMAEncryptText, GOMADecryptText or GOMALaunchKeys call failed: a Japanese text in UTF-8,
+ * valid until the next call; empty after a success or when the user cancelled. */
+GOMA_API const char *GOMALastError(void);
 
 /* Starts the user's key manager (detached); 0 when none could be started. */
 GOMA_API int GOMALaunchKeys(GOMA_HWND owner);
@@ -56,6 +66,8 @@ GOMA_API int GOMAGetVersion(void);
  * Freeing wipes the block's memory. */
 GOMA_API const char *GOMABlockLock(GOMA_HGLOBAL block);
 GOMA_API size_t GOMABlockSize(GOMA_HGLOBAL block);
+/* What the block's bytes are: GOMA_CHARSET_SHIFTJIS or GOMA_CHARSET_UTF8. */
+GOMA_API int GOMABlockCharset(GOMA_HGLOBAL block);
 GOMA_API void GOMABlockUnlock(GOMA_HGLOBAL block);
 GOMA_API void GOMABlockFree(GOMA_HGLOBAL block);
 

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 namespace goma {
 
 inline constexpr int kVersion = 200; // 2.00
@@ -17,7 +19,9 @@ enum class Verdict {
     Good,       // GnuPG reports the signature valid
     Bad,        // the signature does not match the text
     UnknownKey, // made by a key that is not in the keyring
-    NotTrusted, // matches, but the key is not valid for us (unknown trust, expired, revoked)
+    NotTrusted, // matches, but the key is not certified as valid for us
+    Expired,    // matches, but the key or the signature has expired
+    Revoked,    // matches, but the key has been revoked
     Error,      // could not be checked at all
 };
 
@@ -30,13 +34,24 @@ struct Verification {
     QString detail;   // further remarks (revoked key, expired signature, ...)
 };
 
-// The result of the last verification run by GOMADecryptText (also when no window was shown).
+// The result of the last verification run by GOMADecryptText (also when no window was shown): the overall
+// verdict (the worst signature's), and every signature on its own.
 GOMA_INTERNAL Verification lastVerification();
+GOMA_INTERNAL std::vector<Verification> lastSignatures();
+// The key IDs (16 hex digits) the last decrypted message was addressed to.
+GOMA_INTERNAL QStringList lastRecipients();
+
+// Why the last GOMAEncryptText or GOMADecryptText call failed: empty text after a success or a cancel.
+struct LastFailure {
+    bool cancelled = false;
+    QString text;
+};
+GOMA_INTERNAL LastFailure lastFailure();
 
 // ----- preferences: $XDG_CONFIG_HOME/zuvelo-pgp/goma.conf -----
 struct Preferences {
     QString defaultKey;          // fingerprint of the signing key; empty: none chosen
-    bool encryptToSelf = false;  // add the user's own key to every recipient list
+    bool encryptToSelf = true;   // add the user's own key to every recipient list
     QString gnupgHome;           // GnuPG home to use; empty: GnuPG's own choice (GNUPGHOME or ~/.gnupg)
 };
 
@@ -50,9 +65,17 @@ GOMA_INTERNAL bool savePreferences(const Preferences &prefs);
 GOMA_INTERNAL QStringList keyManagerCandidates();
 
 // ----- windows -----
-// False when GOMA_NO_WINDOWS is set (to anything but "0" or empty) or no QApplication runs: then the library
-// shows nothing, and whatever would need a window fails.
+// False when windows were switched off (setWindowsAllowed) or no QApplication runs: then the library shows
+// nothing, and whatever would need a window fails.
 GOMA_INTERNAL bool windowsAllowed();
+// For the test suite: no window at all while false (the default is true).
+GOMA_INTERNAL void setWindowsAllowed(bool allowed);
+
+// ----- passphrases -----
+// For the test suite: with a passphrase set, contexts use loopback pinentry and answer gpg-agent with it
+// (once per request; a repeated request is cancelled). With none (the default), the library never handles
+// passphrases: gpg-agent asks through its own pinentry.
+GOMA_INTERNAL void setTestPassphrase(const QByteArray &passphrase);
 
 } // namespace goma
 #endif

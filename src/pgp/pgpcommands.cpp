@@ -22,6 +22,15 @@ void notice(QWidget *owner, const QString &text)
     Dialogs::instance().messageBox(owner, text, QStringLiteral("Zuvelo PGP"), MB_OK | MB_ICONEXCLAMATION);
 }
 
+// Why the running PGP command failed, when it is known: shown in the same box as the command's message.
+QString g_reason;
+
+void failed(QWidget *owner, const QString &message)
+{
+    notice(owner, g_reason.isEmpty() ? message : message + QStringLiteral("\n\n") + g_reason);
+    g_reason.clear();
+}
+
 // "N行、M列" of a position, counted as the status bar counts them.
 QString placeOf(const Editor *memo, qsizetype pos)
 {
@@ -33,7 +42,7 @@ QString placeOf(const Editor *memo, qsizetype pos)
 // The whole text as the library takes it: CP932 bytes, lines ending in CR LF. A character the library
 // cannot be given (one that CP932 does not have, or a NUL, which would end the text early) is named to
 // the user, and nothing is handed over.
-std::optional<QByteArray> libraryText(QWidget *owner, const Editor *memo)
+std::optional<QByteArray> libraryText(const Editor *memo)
 {
     const QString text = memo->plainText();
     const EncodeResult encoded = encodeCp932(text, LineBreakStyle::CrLf);
@@ -42,17 +51,17 @@ std::optional<QByteArray> libraryText(QWidget *owner, const Editor *memo)
         const QString code = QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper();
         const bool printable = !(c >= 0xD800 && c <= 0xDFFF) && QChar::isPrint(c);
         const QString shown = printable ? u("「%1」(%2)").arg(QString::fromUcs4(&c, 1), code) : code;
-        notice(owner, u("%1 はShift-JIS (CP932) で表せない文字のため、PGPに渡せません (%2)。\n"
-                        "この文字を削除するか別の文字に置き換えてから、もう一度実行してください。")
-                          .arg(shown, placeOf(memo, encoded.errorPosition)));
+        g_reason = u("%1 はShift-JIS (CP932) で表せない文字のため、PGPに渡せません (%2)。\n"
+                     "この文字を削除するか別の文字に置き換えてから、もう一度実行してください。")
+                       .arg(shown, placeOf(memo, encoded.errorPosition));
         return std::nullopt;
     }
     // U+0000 and the raw byte 0x00 both become a NUL byte, where the library's text would end.
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i].unicode() == 0 || text[i] == opaqueByteChar(0)) {
-            notice(owner, u("NUL 文字 (コード 0) が含まれているため、PGPに渡せません (%1)。\n"
-                            "この文字を削除してから、もう一度実行してください。")
-                              .arg(placeOf(memo, i)));
+            g_reason = u("NUL 文字 (コード 0) が含まれているため、PGPに渡せません (%1)。\n"
+                         "この文字を削除してから、もう一度実行してください。")
+                           .arg(placeOf(memo, i));
             return std::nullopt;
         }
     }
@@ -61,11 +70,14 @@ std::optional<QByteArray> libraryText(QWidget *owner, const Editor *memo)
 
 // The library's text as the editor holds it. The library ends its lines in CR LF, but a decrypted text
 // written elsewhere may use LF or CR: each of the three is a line break here. (A CR or LF byte is never
-// part of a two-byte CP932 character, so they can be told apart on the bytes.)
-QString editorText(QByteArray bytes)
+// part of a two-byte CP932 character, nor of a UTF-8 one, so they can be told apart on the bytes.)
+// charset 3: UTF-8, for a text with characters CP932 lacks; they reach the editor as they are.
+QString editorText(QByteArray bytes, int charset)
 {
     bytes.replace("\r\n", "\n");
     bytes.replace('\r', '\n');
+    if (charset == 3)
+        return QString::fromUtf8(bytes);
     return decodeCp932(bytes, LineBreakStyle::Lf);
 }
 
@@ -74,19 +86,19 @@ QString editorText(QByteArray bytes)
 void TfrmMain::mnuPgpEncryptClick()
 {
     if (!PgpEncrypt(1, 0))
-        notice(this, u("PGP暗号化に失敗しました。"));
+        failed(this, u("PGP暗号化に失敗しました。"));
 }
 
 void TfrmMain::mnuPgpSignClick()
 {
     if (!PgpEncrypt(0, 1))
-        notice(this, u("PGP署名に失敗しました。"));
+        failed(this, u("PGP署名に失敗しました。"));
 }
 
 void TfrmMain::mnuPgpEncryptSignClick()
 {
     if (!PgpEncrypt(1, 1))
-        notice(this, u("PGP暗号化と署名に失敗しました。"));
+        failed(this, u("PGP暗号化と署名に失敗しました。"));
 }
 
 bool TfrmMain::PgpEncrypt(int encrypt, int sign)
@@ -94,7 +106,8 @@ bool TfrmMain::PgpEncrypt(int encrypt, int sign)
     // No recipients of our own: the library asks the user for them.
     const QStringList recipients;
 
-    const std::optional<QByteArray> text = libraryText(this, Memo);
+    g_reason.clear();
+    const std::optional<QByteArray> text = libraryText(Memo);
     if (!text)
         return false;
 
@@ -106,36 +119,46 @@ bool TfrmMain::PgpEncrypt(int encrypt, int sign)
     }
 
     QByteArray result;
-    if (!pgp().encryptText(this, encrypt, sign, recipients, *text, &result, charset))
+    if (!pgp().encryptText(this, encrypt, sign, recipients, *text, &result, charset)) {
+        g_reason = pgp().failureReason();
         return false;
+    }
     if (result.isEmpty())
         return false;
-    Memo->setText(editorText(result));
+    Memo->setText(editorText(result, pgp().resultCharset()));
     return true;
 }
 
 void TfrmMain::mnuPgpDecryptClick()
 {
-    const QString failed = u("復号化と検証に失敗しました。");
-    const std::optional<QByteArray> text = libraryText(this, Memo);
+    const QString message = u("復号化と検証に失敗しました。");
+    g_reason.clear();
+    const std::optional<QByteArray> text = libraryText(Memo);
     if (!text) {
-        notice(this, failed);
+        failed(this, message);
         return;
     }
     QByteArray result;
-    if (!pgp().decryptText(this, *text, &result, 2) || result.isEmpty()) {
-        notice(this, failed);
+    if (!pgp().decryptText(this, *text, &result, 2)) {
+        g_reason = pgp().failureReason();
+        failed(this, message);
         return;
     }
-    Memo->setText(editorText(result));
+    if (result.isEmpty()) {
+        failed(this, message);
+        return;
+    }
+    Memo->setText(editorText(result, pgp().resultCharset()));
 }
 
 void TfrmMain::mnuPgpLaunchToolsClick() { pgp().launchTools(this); }
 
 void TfrmMain::mnuPgpLaunchKeysClick()
 {
-    if (!pgp().launchKeys(this))
-        notice(this, u("PGP鍵の起動に失敗しました。"));
+    if (!pgp().launchKeys(this)) {
+        g_reason = pgp().failureReason();
+        failed(this, u("PGP鍵の起動に失敗しました。"));
+    }
 }
 
 void TfrmMain::mnuPgpPreferencesClick() { pgp().preferences(this); }

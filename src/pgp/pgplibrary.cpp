@@ -2,21 +2,29 @@
 #include "app/frmMain.h"
 
 #include <goma.h>
+#include <memory>
 #include <vector>
 
 namespace zv {
 
 namespace {
-// Copies the result block's text and frees the block at once, whether or not the text is used.
-QByteArray takeBlock(GOMA_HGLOBAL block)
+// A result block, freed (and wiped by the library) when it goes out of scope, whether or not it was used.
+struct BlockFree {
+    void operator()(goma_block *block) const noexcept { GOMABlockFree(block); }
+};
+using Block = std::unique_ptr<goma_block, BlockFree>;
+
+// Copies the result block's text; *charset receives what its bytes are.
+QByteArray copyOf(const Block &block, int *charset)
 {
     QByteArray out;
+    *charset = 2;
     if (!block)
         return out;
-    if (const char *p = GOMABlockLock(block))
-        out = QByteArray(p, qsizetype(GOMABlockSize(block)));
-    GOMABlockUnlock(block);
-    GOMABlockFree(block);
+    if (const char *p = GOMABlockLock(block.get()))
+        out = QByteArray(p, qsizetype(GOMABlockSize(block.get())));
+    *charset = GOMABlockCharset(block.get()) == GOMA_CHARSET_UTF8 ? 3 : 2;
+    GOMABlockUnlock(block.get());
     return out;
 }
 } // namespace
@@ -34,10 +42,11 @@ int GomaLibrary::encryptText(QWidget *owner, int encrypt, int sign, const QStrin
         names.push_back(r.toUtf8());
     for (size_t i = 0; i < names.size(); ++i)
         table[i] = names[i].constData();
-    GOMA_HGLOBAL block = nullptr;
-    const int rc = GOMAEncryptText(owner, encrypt, sign, table.data(), int(names.size()), text.constData(), &block,
+    GOMA_HGLOBAL handle = nullptr;
+    const int rc = GOMAEncryptText(owner, encrypt, sign, table.data(), int(names.size()), text.constData(), &handle,
                                    charset);
-    const QByteArray copy = takeBlock(block);
+    const Block block(handle);
+    const QByteArray copy = copyOf(block, &m_resultCharset);
     if (rc && result)
         *result = copy;
     return rc;
@@ -45,9 +54,10 @@ int GomaLibrary::encryptText(QWidget *owner, int encrypt, int sign, const QStrin
 
 int GomaLibrary::decryptText(QWidget *owner, const QByteArray &text, QByteArray *result, int charset)
 {
-    GOMA_HGLOBAL block = nullptr;
-    const int rc = GOMADecryptText(owner, text.constData(), &block, charset);
-    const QByteArray copy = takeBlock(block);
+    GOMA_HGLOBAL handle = nullptr;
+    const int rc = GOMADecryptText(owner, text.constData(), &handle, charset);
+    const Block block(handle);
+    const QByteArray copy = copyOf(block, &m_resultCharset);
     if (rc && result)
         *result = copy;
     return rc;
@@ -58,6 +68,7 @@ int GomaLibrary::launchTools(QWidget *owner) { return GOMALaunchTools(owner); }
 int GomaLibrary::preferences(QWidget *owner) { return GOMAPreferences(owner); }
 int GomaLibrary::about(QWidget *owner) { return GOMAAbout(owner); }
 int GomaLibrary::version() { return GOMAGetVersion(); }
+QString GomaLibrary::failureReason() { return QString::fromUtf8(GOMALastError()); }
 
 } // namespace zv
 

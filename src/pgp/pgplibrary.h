@@ -3,6 +3,7 @@
 // array and freed at once. The real one calls our library (goma); tests install a recording double.
 
 #include <QByteArray>
+#include <QString>
 #include <QStringList>
 
 class QWidget;
@@ -23,6 +24,12 @@ public:
     virtual int preferences(QWidget *owner) = 0;
     virtual int about(QWidget *owner) = 0;
     virtual int version() = 0;
+    // Why the last text command or key manager start failed, in Japanese; empty when the library gave no
+    // reason (or the user cancelled).
+    virtual QString failureReason() { return {}; }
+    // What the last text handed back is: 2 for CP932 bytes, 3 for UTF-8 (a decrypted text with characters
+    // that CP932 lacks).
+    virtual int resultCharset() { return 2; }
 };
 
 // Our library over GnuPG.
@@ -38,6 +45,11 @@ public:
     int preferences(QWidget *owner) override;
     int about(QWidget *owner) override;
     int version() override;
+    QString failureReason() override;
+    int resultCharset() override { return m_resultCharset; }
+
+private:
+    int m_resultCharset = 2;
 };
 
 } // namespace zv

@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QThread>
 #include <QTranslator>
+#include <new>
 
 namespace zv {
 
@@ -92,11 +93,16 @@ bool runGuarded(const std::function<void()> &f)
         f();
         return true;
     } catch (const PlatformError &e) {
+        // Our own errors carry Japanese text written for the user.
         if (auto *app = Application::instance())
             app->showException(e.text());
-    } catch (const std::exception &e) {
+    } catch (const std::bad_alloc &) {
         if (auto *app = Application::instance())
-            app->showException(QString::fromLocal8Bit(e.what()));
+            app->showException(QStringLiteral("メモリが足りないため、操作を完了できませんでした"));
+    } catch (...) {
+        // The text of any other exception is the runtime's, in English: the user reads a Japanese report.
+        if (auto *app = Application::instance())
+            app->showException(QStringLiteral("予期しないエラーのため、操作を完了できませんでした"));
     }
     return false;
 }

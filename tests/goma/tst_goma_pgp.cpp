@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QDialogButtonBox>
+#include <QFrame>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
@@ -55,6 +56,7 @@ struct Call {
     int rc = 0;
     bool hasBlock = false;
     QByteArray text;
+    int charset = 0; // of the block
 };
 
 Call takeBlock(int rc, GOMA_HGLOBAL block)
@@ -65,6 +67,7 @@ Call takeBlock(int rc, GOMA_HGLOBAL block)
     if (block) {
         const char *p = GOMABlockLock(block);
         c.text = QByteArray(p, static_cast<qsizetype>(GOMABlockSize(block)));
+        c.charset = GOMABlockCharset(block);
         // The block is NUL-terminated right after its size.
         if (p[GOMABlockSize(block)] != '\0')
             c.text += "<not terminated>";
@@ -212,6 +215,13 @@ private slots:
     void unverifiedRecipientNeedsConfirmation();
     void signerChooserWhenNoDefault();
     void verifyWindowShowsVerdict();
+    void lockOutIsAsked_data();
+    void lockOutIsAsked();
+    void everySignatureIsShown();
+    void unsignedMessageSaysSo();
+    void charactersCp932LacksComeBackAsUtf8();
+    void signedLineLengthAtTheLimit();
+    void clearSignSaysWhatItChanges();
 
 private:
     QByteArray m_text; // Japanese CP932 sample with the characters that differ between Unicode tables
@@ -231,14 +241,14 @@ void TestGomaPgp::initTestCase()
 
 void TestGomaPgp::init()
 {
-    qputenv("GOMA_NO_WINDOWS", "1");
-    qputenv("GOMA_TEST_PASSPHRASE", GnupgTestEnv::kAlicePassphrase);
+    goma::setWindowsAllowed(false);
+    goma::setTestPassphrase(GnupgTestEnv::kAlicePassphrase);
     QVERIFY(m_env->writePreferences(QByteArray("default-key=") + GnupgTestEnv::kAlice + "\n"));
 }
 
 void TestGomaPgp::cleanup()
 {
-    qputenv("GOMA_NO_WINDOWS", "1");
+    goma::setWindowsAllowed(false);
 }
 
 static QByteArray sampleFor(const QByteArray &text, int charset)
@@ -366,6 +376,17 @@ void TestGomaPgp::gpgOutputReadByLibrary_data()
                                   << QByteArray() << true;
     QTest::newRow("signed, not encrypted") << QStringList{"--armor", "--sign", "-u", GnupgTestEnv::kBob}
                                            << QByteArray("cp932") << QByteArray() << true;
+    // GnuPG never writes "Charset:": the text itself tells UTF-8 and ISO-2022-JP apart from CP932.
+    QTest::newRow("UTF-8 without header") << QStringList{"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice}
+                                          << QByteArray("utf-8") << QByteArray() << false;
+    QTest::newRow("ISO-2022-JP without header") << QStringList{"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice}
+                                                << QByteArray("iso-2022-jp") << QByteArray() << false;
+    QTest::newRow("EUC-JP, header in lower case") << QStringList{"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice}
+                                                  << QByteArray("euc-jp") << QByteArray("charset: euc-jp") << false;
+    QTest::newRow("CP932 named Windows-31J") << QStringList{"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice}
+                                             << QByteArray("cp932") << QByteArray("Charset: Windows-31J") << false;
+    QTest::newRow("clear-signed UTF-8 without header") << QStringList{"--clearsign", "-u", GnupgTestEnv::kBob}
+                                                       << QByteArray("utf-8") << QByteArray() << true;
 }
 
 void TestGomaPgp::gpgOutputReadByLibrary()
@@ -375,9 +396,10 @@ void TestGomaPgp::gpgOutputReadByLibrary()
     QFETCH(QByteArray, addHeader);
     QFETCH(bool, signedBy);
     const QByteArray text = sampleFor(m_text, GOMA_CHARSET_JIS);
-    const QByteArray given = plaintextCharset == "cp932"   ? text
-                             : plaintextCharset == "utf-8" ? viaIconv("UTF-8", "CP932", text)
-                                                           : toIso2022jp(text);
+    const QByteArray given = plaintextCharset == "cp932"    ? text
+                             : plaintextCharset == "utf-8"  ? viaIconv("UTF-8", "CP932", text)
+                             : plaintextCharset == "euc-jp" ? viaIconv("EUC-JP-MS", "CP932", text)
+                                                            : toIso2022jp(text);
     QVERIFY(!given.isEmpty() && (plaintextCharset == "cp932" || given != text));
     const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), args, given);
     QVERIFY2(run.exitCode == 0, run.err.constData());
@@ -472,21 +494,38 @@ void TestGomaPgp::encryptionRefused_data()
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<int>("charset");
     QTest::addColumn<QByteArray>("preferences");
+    QTest::addColumn<QStringList>("reason"); // each part must be in the reason the library gives
     const QByteArray prefs = QByteArray("default-key=") + GnupgTestEnv::kAlice + "\n";
     const QByteArrayList bob{"bob@example.org"};
-    QTest::newRow("no recipient and no windows") << 1 << 0 << QByteArrayList{} << m_text << 2 << prefs;
-    QTest::newRow("unknown recipient") << 1 << 0 << QByteArrayList{"nobody@example.org"} << m_text << 2 << prefs;
-    QTest::newRow("recipient not in keyring (carol)") << 1 << 0 << QByteArrayList{GnupgTestEnv::kCarol} << m_text << 2 << prefs;
-    QTest::newRow("revoked recipient") << 1 << 0 << QByteArrayList{"dave@example.org"} << m_text << 2 << prefs;
-    QTest::newRow("ambiguous recipient") << 1 << 0 << QByteArrayList{"example.org"} << m_text << 2 << prefs;
-    QTest::newRow("one of two recipients unknown") << 1 << 0 << QByteArrayList{"bob@example.org", "nobody@example.org"} << m_text << 2 << prefs;
-    QTest::newRow("half-width katakana as JIS") << 1 << 0 << bob << cp932(QStringLiteral("ｱｲｳ")) << 1 << prefs;
-    QTest::newRow("IBM extension as JIS, signed") << 0 << 1 << bob << QByteArray("\xfa\x40") << 1 << prefs;
-    QTest::newRow("unknown character-set code") << 1 << 0 << bob << m_text << 3 << prefs;
-    QTest::newRow("neither encrypt nor sign") << 0 << 0 << bob << m_text << 2 << prefs;
-    QTest::newRow("two secret keys, no default, no windows") << 0 << 1 << bob << m_text << 2 << QByteArray();
+    const auto parts = [](std::initializer_list<const char *> l) {
+        QStringList out;
+        for (const char *p : l)
+            out << QString::fromUtf8(p);
+        return out;
+    };
+    QTest::newRow("no recipient and no windows") << 1 << 0 << QByteArrayList{} << m_text << 2 << prefs
+                                                 << parts({"受信者が指定されていません"});
+    QTest::newRow("unknown recipient") << 1 << 0 << QByteArrayList{"nobody@example.org"} << m_text << 2 << prefs
+                                       << parts({"nobody@example.org", "公開鍵が見つかりません"});
+    QTest::newRow("recipient not in keyring (carol)") << 1 << 0 << QByteArrayList{GnupgTestEnv::kCarol} << m_text << 2
+                                                      << prefs << parts({"公開鍵が見つかりません"});
+    QTest::newRow("revoked recipient") << 1 << 0 << QByteArrayList{"dave@example.org"} << m_text << 2 << prefs
+                                       << parts({"失効しています"});
+    QTest::newRow("ambiguous recipient") << 1 << 0 << QByteArrayList{"example.org"} << m_text << 2 << prefs
+                                         << parts({"当てはまる鍵が"});
+    QTest::newRow("one of two recipients unknown") << 1 << 0 << QByteArrayList{"bob@example.org", "nobody@example.org"}
+                                                   << m_text << 2 << prefs << parts({"nobody@example.org"});
+    QTest::newRow("half-width katakana as JIS") << 1 << 0 << bob << cp932(QStringLiteral("あ\r\nいｱｲｳ")) << 1 << prefs
+                                                << parts({"「ｱ」", "2行、2列", "JIS"});
+    QTest::newRow("IBM extension as JIS, signed") << 0 << 1 << bob << QByteArray("\xfa\x40") << 1 << prefs
+                                                  << parts({"1行、1列", "JIS"});
+    QTest::newRow("unknown character-set code") << 1 << 0 << bob << m_text << 3 << prefs << parts({"文字コード"});
+    QTest::newRow("neither encrypt nor sign") << 0 << 0 << bob << m_text << 2 << prefs << parts({"暗号化も署名も"});
+    QTest::newRow("two secret keys, no default, no windows") << 0 << 1 << bob << m_text << 2 << QByteArray()
+                                                             << parts({"既定の署名鍵"});
     QTest::newRow("GnuPG home that does not exist") << 1 << 1 << bob << m_text << 2
-                                                    << prefs + "gnupg-home=/nonexistent/goma-test-home\n";
+                                                    << prefs + "gnupg-home=/nonexistent/goma-test-home\n"
+                                                    << parts({"bob@example.org"});
 }
 
 void TestGomaPgp::encryptionRefused()
@@ -497,10 +536,15 @@ void TestGomaPgp::encryptionRefused()
     QFETCH(QByteArray, text);
     QFETCH(int, charset);
     QFETCH(QByteArray, preferences);
+    QFETCH(QStringList, reason);
     QVERIFY(m_env->writePreferences(preferences));
     const Call enc = encryptText(encrypt, sign, recipients, text, charset);
     QCOMPARE(enc.rc, 0);
     QVERIFY(!enc.hasBlock);
+    const QString why = QString::fromUtf8(GOMALastError());
+    QCOMPARE(goma::lastFailure().text, why);
+    for (const QString &part : reason)
+        QVERIFY2(why.contains(part), qPrintable(why));
 }
 
 void TestGomaPgp::encryptToSelfAddsOwnKey()
@@ -509,6 +553,12 @@ void TestGomaPgp::encryptToSelfAddsOwnKey()
         const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), {QStringLiteral("--list-packets")}, armour);
         return run.out.count(":pubkey enc packet:");
     };
+    // Preferences that do not mention it encrypt to the user's own key too.
+    const Call byDefault = encryptText(1, 0, {"bob@example.org"}, m_text, 2);
+    QCOMPARE(byDefault.rc, 1);
+    QCOMPARE(recipientsOf(byDefault.text), 2);
+
+    QVERIFY(m_env->writePreferences(QByteArray("default-key=") + GnupgTestEnv::kAlice + "\nencrypt-to-self=0\n"));
     const Call plain = encryptText(1, 0, {"bob@example.org"}, m_text, 2);
     QCOMPARE(plain.rc, 1);
     QCOMPARE(recipientsOf(plain.text), 1);
@@ -525,11 +575,13 @@ void TestGomaPgp::encryptToSelfAddsOwnKey()
 void TestGomaPgp::wrongPassphraseFails()
 {
     m_env->flushAgentCache();
-    qputenv("GOMA_TEST_PASSPHRASE", "not-her-passphrase");
+    goma::setTestPassphrase("not-her-passphrase");
     const Call wrong = encryptText(0, 1, {}, m_text, 2);
     QCOMPARE(wrong.rc, 0);
     QVERIFY(!wrong.hasBlock);
-    qputenv("GOMA_TEST_PASSPHRASE", GnupgTestEnv::kAlicePassphrase);
+    QCOMPARE(goma::lastFailure().text, QStringLiteral("パスフレーズが違います。"));
+    QCOMPARE(QString::fromUtf8(GOMALastError()), QStringLiteral("パスフレーズが違います。"));
+    goma::setTestPassphrase(GnupgTestEnv::kAlicePassphrase);
     const Call right = encryptText(0, 1, {}, m_text, 2);
     QCOMPARE(right.rc, 1);
 }
@@ -549,7 +601,7 @@ void TestGomaPgp::recipientChooser()
     QFETCH(QString, filter);
     QFETCH(bool, accept);
     QFETCH(int, rc);
-    qunsetenv("GOMA_NO_WINDOWS");
+    goma::setWindowsAllowed(true);
     QWidget owner;
     QStringList visibleAfterFilter;
     QString seen;
@@ -577,10 +629,13 @@ void TestGomaPgp::recipientChooser()
     QCOMPARE(visibleAfterFilter, QStringList{QStringLiteral("bob@example.org")});
     QCOMPARE(enc.rc, rc);
     QCOMPARE(enc.hasBlock, rc != 0);
+    // A cancel is no failure to explain.
+    QCOMPARE(goma::lastFailure().cancelled, !accept);
+    QCOMPARE(QByteArray(GOMALastError()), QByteArray());
     if (rc) {
         const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), {QStringLiteral("--list-packets")}, enc.text);
-        QCOMPARE(run.out.count(":pubkey enc packet:"), 1);
-        qputenv("GOMA_NO_WINDOWS", "1");
+        QCOMPARE(run.out.count(":pubkey enc packet:"), 2); // bob, and alice's own key
+        goma::setWindowsAllowed(false);
         QCOMPARE(decryptText(enc.text).text, m_text);
     }
 }
@@ -601,7 +656,7 @@ void TestGomaPgp::unverifiedRecipientNeedsConfirmation()
     const auto removeCarol = qScopeGuard([this] {
         GnupgTestEnv::gpg(m_env->mainHome(), {"--yes", "--delete-keys", GnupgTestEnv::kCarol});
     });
-    qunsetenv("GOMA_NO_WINDOWS");
+    goma::setWindowsAllowed(true);
     QWidget owner;
     QString asked;
     QString question;
@@ -637,7 +692,7 @@ void TestGomaPgp::unverifiedRecipientNeedsConfirmation()
 void TestGomaPgp::signerChooserWhenNoDefault()
 {
     QVERIFY(m_env->writePreferences(QByteArray()));
-    qunsetenv("GOMA_NO_WINDOWS");
+    goma::setWindowsAllowed(true);
     QWidget owner;
     QString seen;
     onDialog(QStringLiteral("gomaSignerDialog"), [&](QWidget *dialog) {
@@ -652,7 +707,7 @@ void TestGomaPgp::signerChooserWhenNoDefault()
     const Call signedText = encryptText(0, 1, {}, m_text, GOMA_CHARSET_SHIFTJIS, &owner);
     QCOMPARE(seen, QStringLiteral("gomaSignerDialog"));
     QCOMPARE(signedText.rc, 1);
-    qputenv("GOMA_NO_WINDOWS", "1");
+    goma::setWindowsAllowed(false);
     QCOMPARE(decryptText(signedText.text).rc, 1);
     QCOMPARE(goma::lastVerification().fingerprint, QString::fromLatin1(GnupgTestEnv::kBob));
 }
@@ -663,7 +718,7 @@ void TestGomaPgp::verifyWindowShowsVerdict()
     QCOMPARE(signedText.rc, 1);
     QByteArray altered = signedText.text;
     altered.replace(cp932(QStringLiteral("最後")), cp932(QStringLiteral("最初")));
-    qunsetenv("GOMA_NO_WINDOWS");
+    goma::setWindowsAllowed(true);
     QWidget owner;
     for (const auto &[message, headline] : {std::pair{signedText.text, QStringLiteral("正しい署名です。")},
                                             std::pair{altered, QStringLiteral("不正な署名です。")}}) {
@@ -682,6 +737,160 @@ void TestGomaPgp::verifyWindowShowsVerdict()
         QVERIFY2(shown.startsWith(headline), qPrintable(shown));
         QCOMPARE(fingerprintShown, QString::fromLatin1(GnupgTestEnv::kAlice));
     }
+}
+
+void TestGomaPgp::lockOutIsAsked_data()
+{
+    QTest::addColumn<bool>("go");
+    QTest::newRow("encrypt anyway") << true;
+    QTest::newRow("stop") << false;
+}
+
+void TestGomaPgp::lockOutIsAsked()
+{
+    QFETCH(bool, go);
+    QVERIFY(m_env->writePreferences(QByteArray("default-key=") + GnupgTestEnv::kAlice + "\nencrypt-to-self=0\n"));
+    // Carol alone: no key of the user's own among the recipients.
+    const QString carolKey = QStringLiteral(ZV_SOURCE_DIR "/tests/goma/keys/carol.pub.asc");
+    QCOMPARE(GnupgTestEnv::gpg(m_env->mainHome(), {QStringLiteral("--import"), carolKey}).exitCode, 0);
+    const auto removeCarol = qScopeGuard([this] {
+        GnupgTestEnv::gpg(m_env->mainHome(), {"--yes", "--delete-keys", GnupgTestEnv::kCarol});
+    });
+    // Valid for us, so that only the lock-out is in question.
+    QCOMPARE(GnupgTestEnv::gpg(m_env->mainHome(), {"--import-ownertrust"}, QByteArray(GnupgTestEnv::kCarol) + ":6:\n").exitCode, 0);
+    goma::setWindowsAllowed(true);
+    QWidget owner;
+    QString question;
+    onDialog(QStringLiteral("gomaLockOutQuestion"), [&](QWidget *w) {
+        auto *box = static_cast<QMessageBox *>(w);
+        question = box->text();
+        box->button(go ? QMessageBox::Yes : QMessageBox::No)->click();
+    });
+    const Call enc = encryptText(1, 0, {GnupgTestEnv::kCarol}, m_text, GOMA_CHARSET_SHIFTJIS, &owner);
+    QVERIFY2(question.contains(QStringLiteral("あなた自身は復号できなくなります")), qPrintable(question));
+    QCOMPARE(enc.rc, go ? 1 : 0);
+    if (!go) {
+        QVERIFY(goma::lastFailure().cancelled);
+        return;
+    }
+    // Bob, who is the user too here, is not asked about: his key is the user's own.
+    question.clear();
+    const Call toBob = encryptText(1, 0, {"bob@example.org"}, m_text, GOMA_CHARSET_SHIFTJIS, &owner);
+    QCOMPARE(toBob.rc, 1);
+    QVERIFY(question.isEmpty());
+}
+
+void TestGomaPgp::everySignatureIsShown()
+{
+    // One text, signed by alice and by bob.
+    const GpgRun both = GnupgTestEnv::gpg(m_env->mainHome(), {"--clearsign", "-u", GnupgTestEnv::kAlice, "-u", GnupgTestEnv::kBob},
+                                          m_text);
+    QCOMPARE(both.exitCode, 0);
+    goma::setWindowsAllowed(true);
+    QWidget owner;
+    QString headline;
+    int panels = 0;
+    QStringList fingerprints;
+    onDialog(QStringLiteral("gomaVerifyDialog"), [&](QWidget *dialog) {
+        headline = dialog->findChild<QLabel *>(QStringLiteral("gomaVerdict"))->text();
+        panels = int(dialog->findChildren<QFrame *>(QStringLiteral("gomaSignature")).size());
+        for (QLabel *l : dialog->findChildren<QLabel *>())
+            if (l->text() == QLatin1String(GnupgTestEnv::kAlice) || l->text() == QLatin1String(GnupgTestEnv::kBob))
+                fingerprints << l->text();
+        clickOk(dialog);
+    });
+    const Call dec = decryptText(both.out, GOMA_CHARSET_SHIFTJIS, &owner);
+    QCOMPARE(dec.rc, 1);
+    QCOMPARE(headline, QStringLiteral("2 件の署名はすべて正しい署名です。"));
+    QCOMPARE(panels, 2);
+    fingerprints.sort();
+    QCOMPARE(fingerprints, (QStringList{QString::fromLatin1(GnupgTestEnv::kAlice), QString::fromLatin1(GnupgTestEnv::kBob)}));
+    const std::vector<goma::Verification> all = goma::lastSignatures();
+    QCOMPARE(all.size(), size_t(2));
+    for (const goma::Verification &v : all)
+        QCOMPARE(v.verdict, goma::Verdict::Good);
+
+    // Bob's signature with carol's, whose key is missing here: the whole is not good.
+    const QString carolKey = QStringLiteral(ZV_SOURCE_DIR "/tests/goma/keys/bob.sec.asc");
+    QCOMPARE(GnupgTestEnv::gpg(m_env->otherHome(), {QStringLiteral("--import"), carolKey}).exitCode, 0);
+    const GpgRun mixed = GnupgTestEnv::gpg(m_env->otherHome(), {"--clearsign", "-u", GnupgTestEnv::kBob, "-u", GnupgTestEnv::kCarol},
+                                           m_text);
+    GnupgTestEnv::gpg(m_env->otherHome(), {"--yes", "--delete-secret-and-public-keys", GnupgTestEnv::kBob});
+    QCOMPARE(mixed.exitCode, 0);
+    goma::setWindowsAllowed(false);
+    QCOMPARE(decryptText(mixed.out).rc, 1);
+    QCOMPARE(goma::lastVerification().verdict, goma::Verdict::UnknownKey);
+    QCOMPARE(goma::lastSignatures().size(), size_t(2));
+}
+
+void TestGomaPgp::unsignedMessageSaysSo()
+{
+    const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), {"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice}, m_text);
+    QCOMPARE(run.exitCode, 0);
+    goma::setWindowsAllowed(true);
+    QWidget owner;
+    QString headline;
+    onDialog(QStringLiteral("gomaVerifyDialog"), [&](QWidget *dialog) {
+        headline = dialog->findChild<QLabel *>(QStringLiteral("gomaVerdict"))->text();
+        clickOk(dialog);
+    });
+    const Call dec = decryptText(run.out, GOMA_CHARSET_SHIFTJIS, &owner);
+    QCOMPARE(dec.rc, 1);
+    QVERIFY2(headline.startsWith(QStringLiteral("署名はありません。")), qPrintable(headline));
+    // The keys it was addressed to stay known, for whoever wants to answer to them.
+    QCOMPARE(goma::lastRecipients().size(), 1);
+}
+
+void TestGomaPgp::charactersCp932LacksComeBackAsUtf8()
+{
+    const QByteArray utf8 = QStringLiteral("絵文字😀と한글も\r\n").toUtf8();
+    const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), {"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice}, utf8);
+    QCOMPARE(run.exitCode, 0);
+    const Call dec = decryptText(run.out);
+    QCOMPARE(dec.rc, 1);
+    QCOMPARE(dec.charset, GOMA_CHARSET_UTF8);
+    QCOMPARE(dec.text, utf8);
+    // Text that CP932 can carry still comes back as CP932.
+    const GpgRun plain = GnupgTestEnv::gpg(m_env->mainHome(), {"--armor", "--encrypt", "-r", GnupgTestEnv::kAlice},
+                                           viaIconv("UTF-8", "CP932", m_text));
+    QCOMPARE(decryptText(plain.out).charset, GOMA_CHARSET_SHIFTJIS);
+}
+
+void TestGomaPgp::signedLineLengthAtTheLimit()
+{
+    // The longest line that is signed whole, and one byte more, which is refused rather than cut.
+    const QByteArray longest = QByteArray(19992, 'a') + "\r\n";
+    const Call ok = encryptText(0, 1, {}, longest, GOMA_CHARSET_SHIFTJIS);
+    QCOMPARE(ok.rc, 1);
+    QVERIFY(ok.text.contains(longest));
+    const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), {"--decrypt"}, ok.text);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(QByteArray(run.out).replace("\r\n", "\n"), QByteArray(19992, 'a') + "\n");
+    const Call cut = encryptText(0, 1, {}, "x\r\n" + QByteArray(19993, 'a') + "\r\n", GOMA_CHARSET_SHIFTJIS);
+    QCOMPARE(cut.rc, 0);
+    QVERIFY2(QString::fromUtf8(GOMALastError()).startsWith(QStringLiteral("2行目が長すぎる")), GOMALastError());
+    // Encrypting has no such limit.
+    QCOMPARE(encryptText(1, 0, {"bob@example.org"}, QByteArray(30000, 'a'), GOMA_CHARSET_SHIFTJIS).rc, 1);
+}
+
+void TestGomaPgp::clearSignSaysWhatItChanges()
+{
+    goma::setWindowsAllowed(true);
+    QWidget owner;
+    QString said;
+    onDialog(QStringLiteral("gomaSignNotice"), [&](QWidget *w) {
+        auto *box = static_cast<QMessageBox *>(w);
+        said = box->text();
+        box->button(QMessageBox::Cancel)->click();
+    });
+    const Call enc = encryptText(0, 1, {}, "trailing blanks  \r\nno final break", GOMA_CHARSET_SHIFTJIS, &owner);
+    QCOMPARE(enc.rc, 0);
+    QVERIFY(goma::lastFailure().cancelled);
+    QCOMPARE(said, QStringLiteral("署名の形式により、行末の空白は署名されず検証後には削除され、最後に改行が加わります。"));
+    // A text the format leaves alone is signed without a word.
+    said.clear();
+    QCOMPARE(encryptText(0, 1, {}, m_text, GOMA_CHARSET_SHIFTJIS, &owner).rc, 1);
+    QVERIFY(said.isEmpty());
 }
 
 QTEST_MAIN(TestGomaPgp)

@@ -70,14 +70,14 @@ void TestGomaTools::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     qputenv("XDG_CONFIG_HOME", (m_dir->path() + QStringLiteral("/config")).toLocal8Bit());
-    qunsetenv("GOMA_NO_WINDOWS");
+    goma::setWindowsAllowed(true);
     m_savedPath = qgetenv("PATH");
 }
 
 void TestGomaTools::cleanup()
 {
     qputenv("PATH", m_savedPath);
-    qunsetenv("GOMA_NO_WINDOWS");
+    goma::setWindowsAllowed(true);
 }
 
 void TestGomaTools::launchesFirstKeyManagerFound_data()
@@ -131,7 +131,10 @@ void TestGomaTools::preferencesFile_data()
     QTest::addColumn<QString>("defaultKey");
     QTest::addColumn<bool>("encryptToSelf");
     QTest::addColumn<QString>("home");
-    QTest::newRow("missing file") << QByteArray() << QString() << false << QString();
+    // Encrypting to oneself is on unless the file says otherwise: nobody is locked out of their own text.
+    QTest::newRow("missing file") << QByteArray() << QString() << true << QString();
+    QTest::newRow("no encrypt-to-self line") << QByteArray("default-key=ABCDEF\n") << QStringLiteral("ABCDEF") << true
+                                             << QString();
     QTest::newRow("all set") << QByteArray("default-key=ABCDEF\nencrypt-to-self=1\ngnupg-home=/tmp/x\n")
                              << QStringLiteral("ABCDEF") << true << QStringLiteral("/tmp/x");
     QTest::newRow("comments, blanks, spaces, unknown keys")
@@ -235,7 +238,8 @@ void TestGomaTools::aboutWindowAndVersion()
         button(dialog, QDialogButtonBox::Ok)->click();
     });
     QCOMPARE(GOMAAbout(&owner), 1);
-    QCOMPARE(title, QStringLiteral("Gomaについて"));
+    // Not the caption of the program's own version box ("Gomaについて").
+    QCOMPARE(title, QStringLiteral("Goma ライブラリの情報"));
     QVERIFY(texts.contains(QStringLiteral("Goma バージョン 2.00")));
     // The GnuPG version shown is the one gpg itself reports.
     QProcess gpg;
@@ -248,14 +252,14 @@ void TestGomaTools::aboutWindowAndVersion()
 
 void TestGomaTools::noWindowsMeansNoWindows()
 {
-    qputenv("GOMA_NO_WINDOWS", "1");
+    goma::setWindowsAllowed(false);
     QVERIFY(!goma::windowsAllowed());
     bool shown = false;
     onModal(QStringLiteral("gomaPreferencesDialog"), [&](QWidget *w) { shown = true; w->close(); });
     QCOMPARE(GOMAPreferences(nullptr), 0);
     QCOMPARE(GOMAAbout(nullptr), 0);
     QVERIFY(!shown);
-    qputenv("GOMA_NO_WINDOWS", "0");
+    goma::setWindowsAllowed(true);
     QVERIFY(goma::windowsAllowed());
 }
 

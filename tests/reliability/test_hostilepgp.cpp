@@ -197,6 +197,7 @@ private slots:
     void hostileInput_data();
     void hostileInput();
     void hugeMessage();
+    void compressedMessageStopsAtTheCap();
 
 private:
     // Files that appeared or changed since the snapshot, in the places anything could be left: our own
@@ -370,8 +371,8 @@ void TestHostilePgp::hostileInput_data()
     QFile erinClear(QStringLiteral(ZV_SOURCE_DIR "/tests/reliability/data/erin-clearsigned.asc"));
     QFile erinEnc(QStringLiteral(ZV_SOURCE_DIR "/tests/reliability/data/erin-encrypted.asc"));
     QVERIFY(erinClear.open(QIODevice::ReadOnly) && erinEnc.open(QIODevice::ReadOnly));
-    QTest::newRow("revoked signer, clear-signed") << erinClear.readAll() << 1 << goma::Verdict::NotTrusted << m_erinText;
-    QTest::newRow("revoked signer, encrypted") << erinEnc.readAll() << 1 << goma::Verdict::NotTrusted << m_erinText;
+    QTest::newRow("revoked signer, clear-signed") << erinClear.readAll() << 1 << goma::Verdict::Revoked << m_erinText;
+    QTest::newRow("revoked signer, encrypted") << erinEnc.readAll() << 1 << goma::Verdict::Revoked << m_erinText;
 }
 
 void TestHostilePgp::hostileInput()
@@ -392,7 +393,7 @@ void TestHostilePgp::hostileInput()
         QCOMPARE(got.text, text);
         QVERIFY2(!got.text.contains(m_marker), "text that was not signed came back");
     }
-    if (verdict == goma::Verdict::NotTrusted)
+    if (verdict == goma::Verdict::Revoked)
         QVERIFY2(v.detail.contains(QStringLiteral("失効")), qPrintable(v.detail));
     const QStringList left = leftovers(before);
     QVERIFY2(left.isEmpty(), qPrintable(left.join(u'\n')));
@@ -423,6 +424,27 @@ void TestHostilePgp::hugeMessage()
     QCOMPARE(got.rc, 0);
     QVERIFY(!got.hasBlock);
     QCOMPARE(goma::lastVerification().verdict, goma::Verdict::None);
+    const QStringList left = leftovers(before);
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(u'\n')));
+}
+
+void TestHostilePgp::compressedMessageStopsAtTheCap()
+{
+    // 96 MiB of one repeated line, compressed by GnuPG into about 100 KB: decrypting it would fill the
+    // memory. The library stops at its cap, hands nothing back, and says why in Japanese.
+    const QByteArray text = QByteArray("0123456789abcdef\r\n").repeated(96 * 1024 * 1024 / 18);
+    const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(),
+                                         {"--armor", "--compress-algo", "zlib", "-z", "9", "--encrypt", "-r",
+                                          GnupgTestEnv::kBob},
+                                         text);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QVERIFY(run.out.size() < 1024 * 1024);
+    qInfo("%lld bytes of text in a message of %lld bytes", qlonglong(text.size()), qlonglong(run.out.size()));
+    const auto before = snapshot();
+    const Call got = decryptText(run.out);
+    QCOMPARE(got.rc, 0);
+    QVERIFY(!got.hasBlock);
+    QCOMPARE(QString::fromUtf8(GOMALastError()), QStringLiteral("復号した内容が大きすぎます（上限 64 MiB）。処理を中止しました。"));
     const QStringList left = leftovers(before);
     QVERIFY2(left.isEmpty(), qPrintable(left.join(u'\n')));
 }

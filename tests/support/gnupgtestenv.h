@@ -1,8 +1,11 @@
-#ifndef GOMA_TESTS_GNUPGTESTENV_H
-#define GOMA_TESTS_GNUPGTESTENV_H
-// A throwaway GnuPG world for the goma tests: a main home with alice (secret, passphrase) and bob (secret)
-// and dave's revoked public key, and a second home holding carol, a stranger to the main home.
-// Keys come from tests/goma/keys; the agents are ended when the environment goes away.
+#ifndef ZV_TESTS_GNUPGTESTENV_H
+#define ZV_TESTS_GNUPGTESTENV_H
+// A throwaway GnuPG world for the tests of the PGP library and commands: a main home with alice (secret,
+// passphrase) and bob (secret) and dave's revoked public key, and a second home holding carol, a stranger to
+// the main home. Keys come from tests/goma/keys; the agents are ended when the environment goes away.
+// Setting up also tells the library to answer passphrase requests with alice's and to show no window.
+#include "gomainternal.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -61,8 +64,8 @@ public:
             return false;
         qputenv("GNUPGHOME", mainHome().toLocal8Bit());
         qputenv("XDG_CONFIG_HOME", configHome().toLocal8Bit());
-        qputenv("GOMA_TEST_PASSPHRASE", kAlicePassphrase);
-        qputenv("GOMA_NO_WINDOWS", "1");
+        goma::setTestPassphrase(kAlicePassphrase);
+        goma::setWindowsAllowed(false);
         return writePreferences(QByteArray("default-key=") + kAlice + "\n");
     }
 
