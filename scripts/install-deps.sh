@@ -18,13 +18,10 @@ packages=(
   # benchmarks
   libbenchmark-dev
   desktop-file-utils appstream dpkg-dev file librsvg2-bin
-<<<<<<< HEAD
   # the Debian package: debhelper builds it, lintian checks it, man-db shows its manual page
   debhelper fakeroot lintian man-db locales
-=======
   # OpenPGP interoperability tests: two independent implementations besides GnuPG
   rnp sq
->>>>>>> pgp
   # fuzzing (clang with its libFuzzer and sanitizer runtimes)
   clang libclang-rt-14-dev
 )
