@@ -213,7 +213,8 @@ bool TfrmMain::FormCloseQuery()
         store.writeBool(kOtherData, QStringLiteral("WordWrap"), EditWordWrap->isChecked());
         store.writeBool(kOtherData, QStringLiteral("ToolBar"), !ToolBar->isHidden());
         store.writeBool(kOtherData, QStringLiteral("StatusBar"), !StatusBar->isHidden());
-        store.writeString(kOtherData, QStringLiteral("FindText"), cdlFind->findText());
+        if (!FindTextIsPrivate()) // a text searched for in decrypted text stays off the disk
+            store.writeString(kOtherData, QStringLiteral("FindText"), cdlFind->findText());
     });
     return canClose;
 }

@@ -68,6 +68,8 @@ void TfrmMain::FileSaveClick()
         FileSaveAsClick();
         return;
     }
+    if (!ConfirmSaveDecrypted())
+        return;
     document::WaitCursor wait;
     WriteDocument(SaveDialog.fileName);
     Memo->setModified(false);
@@ -134,6 +136,7 @@ void TfrmMain::FileNewClick()
         return;
     if (!Memo->isEmpty())
         Memo->clearAll();
+    NoteDocumentRead(QString(), QString()); // a new document remembers no message
     SetUntitledTitle();
     FLineBreakStyle = int(LineBreakStyle::CrLf);
     Panels[1]->setText(QStringLiteral("1行、1列"));
