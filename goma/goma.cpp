@@ -27,9 +27,10 @@ QStringList g_lastRecipients;
 LastFailure g_lastFailure;
 QByteArray g_lastFailureUtf8; // what GOMALastError hands out; stays valid until the next call
 bool g_windowsAllowed = true;
-QStringList g_preselected;       // selected when the recipient chooser opens next
-QByteArray g_lastRecipientsUtf8; // what GOMALastRecipients hands out
-QByteArray g_lastSignerUtf8;     // what GOMALastSigner hands out
+QByteArray g_lastSignerUtf8; // "user ID [key ID]" of the key that signed last
+QStringList g_preselected;              // selected when the recipient chooser opens next
+QByteArray g_lastRecipientsUtf8;        // what GOMALastRecipients hands out
+QByteArray g_lastMessageSignerUtf8;     // what GOMALastMessageSigner hands out
 
 // A clear-signed line this long or longer is cut by GnuPG's armour; such a text is refused instead.
 constexpr std::size_t kMaxSignedLineBytes = 19993; // with its CR LF, under GnuPG's 19,995
@@ -459,7 +460,7 @@ struct Made {
 };
 
 Result<Made> encryptText(QWidget *owner, bool doEncrypt, bool doSign, const char *const *recipients, int count,
-                         std::string_view text, int charset, const QString &signerName = {})
+                         std::string_view text, int charset, const QString &namedSigner = {})
 {
     if (!doEncrypt && !doSign)
         return refused(QStringLiteral("暗号化も署名も指定されていません。"));
@@ -513,11 +514,16 @@ Result<Made> encryptText(QWidget *owner, bool doEncrypt, bool doSign, const char
         }
     }
     Key signer;
+    QString signerName;
     if (doSign) {
-        auto s = resolveSigner(owner, prefs, signerName);
+        auto s = resolveSigner(owner, prefs, namedSigner);
         if (!ok(s))
             return failure(s);
         signer = std::move(value(s));
+        const QString fpr = QString::fromLatin1(signer->fpr ? signer->fpr : "");
+        signerName = QStringLiteral("%1 [%2]").arg(signer->uids && signer->uids->uid ? QString::fromUtf8(signer->uids->uid)
+                                                                                      : QString(),
+                                                   fpr.right(16));
     }
     if (doEncrypt) {
         const auto holds = [&](const QString &fpr) {
@@ -576,6 +582,7 @@ Result<Made> encryptText(QWidget *owner, bool doEncrypt, bool doSign, const char
         if (!insertArmourHeader(value(armoured), kBeginSignature, charsetHeader))
             return refused(QStringLiteral("GnuPG の出力を読めません。"));
     }
+    g_lastSignerUtf8 = signerName.toUtf8();
     return Made{toCrLf(view(value(armoured))), GOMA_CHARSET_SHIFTJIS};
 }
 
@@ -829,7 +836,7 @@ QString primaryFingerprint(const Preferences &prefs, const QString &id)
 void rememberCorrespondents()
 {
     g_lastRecipientsUtf8.clear();
-    g_lastSignerUtf8.clear();
+    g_lastMessageSignerUtf8.clear();
     if (g_lastRecipients.isEmpty() && g_lastSignatures.empty())
         return;
     const Preferences prefs = loadPreferences();
@@ -844,7 +851,7 @@ void rememberCorrespondents()
     if (!g_lastSignatures.empty()) {
         const QString fpr = g_lastSignatures.front().fingerprint;
         const QString primary = primaryFingerprint(prefs, fpr);
-        g_lastSignerUtf8 = (primary.isEmpty() ? fpr : primary).toUtf8();
+        g_lastMessageSignerUtf8 = (primary.isEmpty() ? fpr : primary).toUtf8();
     }
 }
 
@@ -887,7 +894,7 @@ GOMA_API int GOMARelease(void)
     goma::g_lastSignatures.clear();
     goma::g_lastRecipients.clear();
     goma::g_lastRecipientsUtf8.clear();
-    goma::g_lastSignerUtf8.clear();
+    goma::g_lastMessageSignerUtf8.clear();
     goma::g_preselected.clear();
     goma::remember(nullptr);
     return 1;
@@ -899,6 +906,7 @@ GOMA_API int GOMAEncryptText(GOMA_HWND owner, int encrypt, int sign, const char 
     if (!result)
         return 0;
     *result = nullptr;
+    goma::g_lastSignerUtf8.clear();
     return goma::guardedCall([&] {
         if (!text)
             return goma::handOver(goma::refused(QStringLiteral("文書がありません。")), result);
@@ -917,7 +925,7 @@ GOMA_API int GOMADecryptText(GOMA_HWND owner, const char *text, GOMA_HGLOBAL *re
     goma::g_lastSignatures.clear();
     goma::g_lastRecipients.clear();
     goma::g_lastRecipientsUtf8.clear();
-    goma::g_lastSignerUtf8.clear();
+    goma::g_lastMessageSignerUtf8.clear();
     return goma::guardedCall([&] {
         if (!text)
             return goma::handOver(goma::refused(QStringLiteral("文書がありません。")), result);
@@ -934,6 +942,7 @@ GOMA_API int GOMAEncryptTextAs(GOMA_HWND owner, int encrypt, int sign, const cha
     if (!result)
         return 0;
     *result = nullptr;
+    goma::g_lastSignerUtf8.clear();
     return goma::guardedCall([&] {
         if (!text)
             return goma::handOver(goma::refused(QStringLiteral("文書がありません。")), result);
@@ -945,7 +954,7 @@ GOMA_API int GOMAEncryptTextAs(GOMA_HWND owner, int encrypt, int sign, const cha
 }
 
 GOMA_API const char *GOMALastRecipients(void) { return goma::g_lastRecipientsUtf8.constData(); }
-GOMA_API const char *GOMALastSigner(void) { return goma::g_lastSignerUtf8.constData(); }
+GOMA_API const char *GOMALastMessageSigner(void) { return goma::g_lastMessageSignerUtf8.constData(); }
 
 GOMA_API int GOMAHasSecretKey(const char *fingerprint)
 {
@@ -976,6 +985,8 @@ GOMA_API void GOMAPreselectRecipients(const char *const *keys, int count)
 }
 
 GOMA_API const char *GOMALastError(void) { return goma::g_lastFailureUtf8.constData(); }
+
+GOMA_API const char *GOMALastSigner(void) { return goma::g_lastSignerUtf8.constData(); }
 
 GOMA_API int GOMALaunchKeys(GOMA_HWND)
 {

@@ -57,7 +57,7 @@ GOMA_API int GOMAEncryptTextAs(GOMA_HWND owner, int encrypt, int sign, const cha
 GOMA_API const char *GOMALastRecipients(void);
 /* The fingerprint of the key that signed that message (its primary key where the keyring has it); empty
  * when it was not signed. */
-GOMA_API const char *GOMALastSigner(void);
+GOMA_API const char *GOMALastMessageSigner(void);
 /* Nonzero when the keyring holds the secret part of the key with this fingerprint. */
 GOMA_API int GOMAHasSecretKey(const char *fingerprint);
 /* The next recipient chooser opens with these keys (fingerprints) selected; count 0 forgets them. */
@@ -66,6 +66,10 @@ GOMA_API void GOMAPreselectRecipients(const char *const *keys, int count);
 /* Why the last GOMAEncryptText, GOMADecryptText or GOMALaunchKeys call failed: a Japanese text in UTF-8,
  * valid until the next call; empty after a success or when the user cancelled. */
 GOMA_API const char *GOMALastError(void);
+
+/* The key that signed in the last successful GOMAEncryptText call with sign 1 ("user ID [key ID]", UTF-8),
+ * also when the library chose it without asking; empty otherwise. Valid until the next call. */
+GOMA_API const char *GOMALastSigner(void);
 
 /* Starts the user's key manager (detached); 0 when none could be started. */
 GOMA_API int GOMALaunchKeys(GOMA_HWND owner);

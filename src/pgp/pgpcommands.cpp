@@ -3,6 +3,7 @@
 
 #include "app/frmMain.h"
 #include "pgp/pgplibrary.h"
+#include "platform/application.h"
 #include "platform/dialogs.h"
 #include "platform/settingsstore.h"
 #include "platform/textcodec.h"
@@ -145,6 +146,10 @@ bool TfrmMain::PgpEncryptTo(int encrypt, int sign, const QStringList &recipients
     Memo->setText(editorText(result, pgp().resultCharset()));
     // The text is a message again: nothing of the decrypted one is left to answer to.
     ForgetDecryption();
+    // The library may have chosen the signing key itself: the status bar says which one signed.
+    if (const QString signer = pgp().lastSigner(); sign && !signer.isEmpty())
+        if (auto *app = Application::instance())
+            app->setHint(u("署名した鍵: %1").arg(signer));
     return true;
 }
 

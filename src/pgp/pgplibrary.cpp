@@ -81,7 +81,7 @@ QStringList GomaLibrary::lastRecipients()
     return QString::fromUtf8(GOMALastRecipients()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
-QString GomaLibrary::lastSigner() { return QString::fromUtf8(GOMALastSigner()); }
+QString GomaLibrary::lastMessageSigner() { return QString::fromUtf8(GOMALastMessageSigner()); }
 
 bool GomaLibrary::holdsSecretKey(const QString &fingerprint)
 {
@@ -100,6 +100,7 @@ void GomaLibrary::preselectRecipients(const QStringList &keys)
 }
 
 QString GomaLibrary::failureReason() { return QString::fromUtf8(GOMALastError()); }
+QString GomaLibrary::lastSigner() { return QString::fromUtf8(GOMALastSigner()); }
 
 } // namespace zv
 

@@ -27,6 +27,8 @@ public:
     // Why the last text command or key manager start failed, in Japanese; empty when the library gave no
     // reason (or the user cancelled).
     virtual QString failureReason() { return {}; }
+    // The key that signed in the last successful signing command, also one the library chose itself.
+    virtual QString lastSigner() { return {}; }
     // What the last text handed back is: 2 for CP932 bytes, 3 for UTF-8 (a decrypted text with characters
     // that CP932 lacks).
     virtual int resultCharset() { return 2; }
@@ -34,7 +36,7 @@ public:
     // Whom the last successful decryption of an encrypted message was addressed to (fingerprints of keyring
     // keys, else key IDs) and signed by (a fingerprint; empty: unsigned).
     virtual QStringList lastRecipients() { return {}; }
-    virtual QString lastSigner() { return {}; }
+    virtual QString lastMessageSigner() { return {}; }
     // Whether the user holds the secret key with this fingerprint.
     virtual bool holdsSecretKey(const QString &) { return false; }
     // The next recipient chooser opens with these keys selected.
@@ -62,9 +64,10 @@ public:
     int about(QWidget *owner) override;
     int version() override;
     QString failureReason() override;
+    QString lastSigner() override;
     int resultCharset() override { return m_resultCharset; }
     QStringList lastRecipients() override;
-    QString lastSigner() override;
+    QString lastMessageSigner() override;
     bool holdsSecretKey(const QString &fingerprint) override;
     void preselectRecipients(const QStringList &keys) override;
     int encryptTextAs(QWidget *owner, int encrypt, int sign, const QStringList &recipients, const QString &signer,

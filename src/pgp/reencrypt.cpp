@@ -24,7 +24,7 @@ void TfrmMain::RememberDecryption()
     }
     FDecrypted.active = true;
     FDecrypted.recipients = recipients;
-    FDecrypted.signer = pgp().lastSigner();
+    FDecrypted.signer = pgp().lastMessageSigner();
     FDecrypted.signerHeld = !FDecrypted.signer.isEmpty() && pgp().holdsSecretKey(FDecrypted.signer);
     const QString tip = u("復号した文書です（Shift+F9 で同じ宛先 %1 人に暗号化）").arg(recipients.size());
     tbEncrypt->setToolTip(u("暗号化 - ") + tip);

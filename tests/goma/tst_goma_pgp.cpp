@@ -222,6 +222,7 @@ private slots:
     void charactersCp932LacksComeBackAsUtf8();
     void signedLineLengthAtTheLimit();
     void clearSignSaysWhatItChanges();
+    void recipientChooserByKeyboard();
 
 private:
     QByteArray m_text; // Japanese CP932 sample with the characters that differ between Unicode tables
@@ -891,6 +892,32 @@ void TestGomaPgp::clearSignSaysWhatItChanges()
     said.clear();
     QCOMPARE(encryptText(0, 1, {}, m_text, GOMA_CHARSET_SHIFTJIS, &owner).rc, 1);
     QVERIFY(said.isEmpty());
+}
+
+void TestGomaPgp::recipientChooserByKeyboard()
+{
+    // Type in the filter, Down to the list, Enter: no mouse and no Space needed.
+    goma::setWindowsAllowed(true);
+    QWidget owner;
+    QString seen;
+    onDialog(QStringLiteral("gomaRecipientDialog"), [&](QWidget *dialog) {
+        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("gomaRecipientFilter"));
+        QVERIFY(edit);
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("bob"));
+        QTest::keyClick(edit, Qt::Key_Down);
+        // The list has the keyboard now (the focus moved there), and Enter takes the row under the cursor.
+        auto *list = dialog->findChild<QTreeWidget *>(QStringLiteral("gomaKeyList"));
+        QVERIFY(list);
+        QCOMPARE(list->selectedItems().size(), 1);
+        QTest::keyClick(list, Qt::Key_Return);
+    }, &seen);
+    const Call enc = encryptText(1, 0, {}, m_text, GOMA_CHARSET_SHIFTJIS, &owner);
+    QCOMPARE(seen, QStringLiteral("gomaRecipientDialog"));
+    QCOMPARE(enc.rc, 1);
+    const GpgRun run = GnupgTestEnv::gpg(m_env->mainHome(), {QStringLiteral("--list-packets")}, enc.text);
+    QVERIFY(run.out.contains("keyid ")); // bob's and alice's own
+    QCOMPARE(run.out.count(":pubkey enc packet:"), 2);
 }
 
 QTEST_MAIN(TestGomaPgp)

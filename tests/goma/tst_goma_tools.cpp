@@ -101,11 +101,16 @@ void TestGomaTools::launchesFirstKeyManagerFound()
         QFile script(bin + QLatin1Char('/') + name);
         QVERIFY(script.open(QIODevice::WriteOnly));
         // Arguments are recorded too: the program gets none, and no shell word-splitting is involved.
-        script.write(QStringLiteral("#!/bin/sh\necho \"$#\" > '%1/%2'\n").arg(marks, name).toUtf8());
+        // So is the keyring it works on: the one the library's preferences name.
+        script.write(QStringLiteral("#!/bin/sh\necho \"$# $GNUPGHOME\" > '%1/%2'\n").arg(marks, name).toUtf8());
         script.close();
         QVERIFY(script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     }
     qputenv("PATH", bin.toLocal8Bit());
+    const QString home = m_dir->path() + QStringLiteral("/gnupg home");
+    goma::Preferences prefs;
+    prefs.gnupgHome = home;
+    QVERIFY(goma::savePreferences(prefs));
 
     for (auto launch : {&GOMALaunchKeys, &GOMALaunchTools}) {
         QDir(marks).removeRecursively();
@@ -113,13 +118,18 @@ void TestGomaTools::launchesFirstKeyManagerFound()
         const int rc = launch(nullptr);
         if (expected.isEmpty()) {
             QCOMPARE(rc, 0);
+            // The user is told what was looked for and what to install.
+            QCOMPARE(QString::fromUtf8(GOMALastError()),
+                     QStringLiteral("鍵の管理プログラムが見つかりません（探したプログラム: kleopatra、seahorse、gpa）。\n"
+                                    "Debian では kleopatra、seahorse、gpa のいずれかのパッケージをインストールしてください。"));
             QTest::qWait(200);
             QVERIFY(QDir(marks).isEmpty());
             continue;
         }
         QVERIFY(rc != 0);
+        QCOMPARE(QByteArray(GOMALastError()), QByteArray());
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marks + QLatin1Char('/') + expected), 30000);
-        QCOMPARE(readFile(marks + QLatin1Char('/') + expected), QByteArray("0\n"));
+        QCOMPARE(readFile(marks + QLatin1Char('/') + expected), "0 " + QFile::encodeName(home) + "\n");
         QTest::qWait(100);
         QCOMPARE(QDir(marks).entryList(QDir::Files), QStringList{expected}); // only one program starts
     }

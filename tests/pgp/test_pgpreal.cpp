@@ -72,6 +72,8 @@ private slots:
     void cleanupTestCase()
     {
         QProcess::execute(QStringLiteral("gpgconf"), {"--homedir", m_publicOnly.path(), "--kill", "all"});
+        // The agent removes its sockets as it goes: the home can be removed once it has gone.
+        QTRY_VERIFY_WITH_TIMEOUT(m_publicOnly.remove(), 10000);
     }
 
     void cleanup()
@@ -284,6 +286,8 @@ private slots:
         w->mnuPgpSignClick();
         QVERIFY(env.dialogs.messages.isEmpty());
         QVERIFY(w->Memo->lineText(0) == QLatin1String("-----BEGIN PGP SIGNED MESSAGE-----"));
+        // The library chose the key itself; the status bar names it.
+        QCOMPARE(env.app.hint(), QStringLiteral("署名した鍵: Alice Goma <alice@example.org> [05EDB72D6BD93FC7]"));
         QVERIFY(w->Memo->plainText().contains(original));
         w->AppIdle();
         QVERIFY(w->tbDecrypt->isEnabled());
