@@ -108,6 +108,18 @@ RecipientDialog::RecipientDialog(QWidget *owner, const std::vector<KeyInfo> &key
     resize(640, 360);
 }
 
+void RecipientDialog::preselect(const QStringList &fingerprints)
+{
+    for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = m_list->topLevelItem(i);
+        if (!fingerprints.contains(item->data(0, kFingerprintRole).toString(), Qt::CaseInsensitive))
+            continue;
+        if (m_list->selectedItems().isEmpty())
+            m_list->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+        item->setSelected(true);
+    }
+}
+
 void RecipientDialog::applyFilter(const QString &text)
 {
     const QString needle = text.trimmed();

@@ -21,6 +21,8 @@ public:
     // own: fingerprints of the user's own keys, marked in the list.
     RecipientDialog(QWidget *owner, const std::vector<KeyInfo> &keys, const QStringList &own = {});
     QStringList selectedFingerprints() const;
+    // Selects the keys with these fingerprints (the first one becomes current).
+    void preselect(const QStringList &fingerprints);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

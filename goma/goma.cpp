@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <iconv.h>
 #include <optional>
+#include <utility>
 
 namespace goma {
 namespace {
@@ -27,6 +28,9 @@ LastFailure g_lastFailure;
 QByteArray g_lastFailureUtf8; // what GOMALastError hands out; stays valid until the next call
 bool g_windowsAllowed = true;
 QByteArray g_lastSignerUtf8; // "user ID [key ID]" of the key that signed last
+QStringList g_preselected;              // selected when the recipient chooser opens next
+QByteArray g_lastRecipientsUtf8;        // what GOMALastRecipients hands out
+QByteArray g_lastMessageSignerUtf8;     // what GOMALastMessageSigner hands out
 
 // A clear-signed line this long or longer is cut by GnuPG's armour; such a text is refused instead.
 constexpr std::size_t kMaxSignedLineBytes = 19993; // with its CR LF, under GnuPG's 19,995
@@ -234,12 +238,18 @@ QString characterAt(std::string_view text, std::size_t offset)
 // ----- key choice -----
 
 // The signing key: the preferences' default, else the only secret key, else the user's choice.
-Result<Key> resolveSigner(QWidget *owner, const Preferences &prefs)
+Result<Key> resolveSigner(QWidget *owner, const Preferences &prefs, const QString &named = {})
 {
     auto listed = listKeys(prefs, true);
     if (!ok(listed))
         return failure(listed);
     std::vector<KeyInfo> &keys = value(listed);
+    if (!named.isEmpty()) {
+        for (KeyInfo &k : keys)
+            if (k.fingerprint.compare(named, Qt::CaseInsensitive) == 0)
+                return std::move(k.key);
+        return refused(QStringLiteral("署名に使う鍵 %1 の秘密鍵がありません。").arg(named.right(16)));
+    }
     if (!prefs.defaultKey.isEmpty()) {
         for (KeyInfo &k : keys)
             if (k.fingerprint.compare(prefs.defaultKey, Qt::CaseInsensitive) == 0)
@@ -350,6 +360,7 @@ std::optional<Failure> chooseRecipients(QWidget *owner, const Preferences &prefs
     if (keys.empty())
         return refused(QStringLiteral("暗号化に使える公開鍵がありません。鍵の管理で相手の公開鍵を読み込んでください。"));
     RecipientDialog dialog(owner, keys, own);
+    dialog.preselect(std::exchange(g_preselected, {}));
     if (dialog.exec() != QDialog::Accepted)
         return cancelled();
     const QStringList chosen = dialog.selectedFingerprints();
@@ -449,7 +460,7 @@ struct Made {
 };
 
 Result<Made> encryptText(QWidget *owner, bool doEncrypt, bool doSign, const char *const *recipients, int count,
-                         std::string_view text, int charset)
+                         std::string_view text, int charset, const QString &namedSigner = {})
 {
     if (!doEncrypt && !doSign)
         return refused(QStringLiteral("暗号化も署名も指定されていません。"));
@@ -505,7 +516,7 @@ Result<Made> encryptText(QWidget *owner, bool doEncrypt, bool doSign, const char
     Key signer;
     QString signerName;
     if (doSign) {
-        auto s = resolveSigner(owner, prefs);
+        auto s = resolveSigner(owner, prefs, namedSigner);
         if (!ok(s))
             return failure(s);
         signer = std::move(value(s));
@@ -809,6 +820,41 @@ template <class F> int guardedCall(F f)
     return 0;
 }
 
+// The fingerprint of the primary key that holds this key ID or fingerprint (a subkey's too); empty when the
+// keyring has no such key.
+QString primaryFingerprint(const Preferences &prefs, const QString &id)
+{
+    auto ctx = newContext(prefs);
+    gpgme_key_t k = nullptr;
+    if (!ok(ctx) || id.isEmpty() || gpgme_get_key(value(ctx).get(), id.toLatin1().constData(), &k, 0) != 0 || !k)
+        return {};
+    Key key(k);
+    return QString::fromLatin1(k->fpr ? k->fpr : "");
+}
+
+// Remembers whom the message just decrypted came from and went to, matched to the keyring's keys.
+void rememberCorrespondents()
+{
+    g_lastRecipientsUtf8.clear();
+    g_lastMessageSignerUtf8.clear();
+    if (g_lastRecipients.isEmpty() && g_lastSignatures.empty())
+        return;
+    const Preferences prefs = loadPreferences();
+    QStringList to;
+    for (const QString &id : g_lastRecipients) {
+        const QString fpr = primaryFingerprint(prefs, id);
+        const QString name = fpr.isEmpty() ? id : fpr;
+        if (!to.contains(name, Qt::CaseInsensitive))
+            to << name;
+    }
+    g_lastRecipientsUtf8 = to.join(QLatin1Char('\n')).toUtf8();
+    if (!g_lastSignatures.empty()) {
+        const QString fpr = g_lastSignatures.front().fingerprint;
+        const QString primary = primaryFingerprint(prefs, fpr);
+        g_lastMessageSignerUtf8 = (primary.isEmpty() ? fpr : primary).toUtf8();
+    }
+}
+
 } // namespace
 
 Verification lastVerification() { return g_lastVerification; }
@@ -847,6 +893,9 @@ GOMA_API int GOMARelease(void)
     goma::g_lastVerification = goma::Verification{};
     goma::g_lastSignatures.clear();
     goma::g_lastRecipients.clear();
+    goma::g_lastRecipientsUtf8.clear();
+    goma::g_lastMessageSignerUtf8.clear();
+    goma::g_preselected.clear();
     goma::remember(nullptr);
     return 1;
 }
@@ -875,11 +924,64 @@ GOMA_API int GOMADecryptText(GOMA_HWND owner, const char *text, GOMA_HGLOBAL *re
     goma::g_lastVerification = goma::Verification{};
     goma::g_lastSignatures.clear();
     goma::g_lastRecipients.clear();
+    goma::g_lastRecipientsUtf8.clear();
+    goma::g_lastMessageSignerUtf8.clear();
     return goma::guardedCall([&] {
         if (!text)
             return goma::handOver(goma::refused(QStringLiteral("文書がありません。")), result);
-        return goma::handOver(goma::decryptText(goma::ownerWidget(owner), text), result);
+        const int rc = goma::handOver(goma::decryptText(goma::ownerWidget(owner), text), result);
+        if (rc)
+            goma::rememberCorrespondents();
+        return rc;
     });
+}
+
+GOMA_API int GOMAEncryptTextAs(GOMA_HWND owner, int encrypt, int sign, const char *const *recipients, int count,
+                               const char *signer, const char *text, GOMA_HGLOBAL *result, int charset)
+{
+    if (!result)
+        return 0;
+    *result = nullptr;
+    goma::g_lastSignerUtf8.clear();
+    return goma::guardedCall([&] {
+        if (!text)
+            return goma::handOver(goma::refused(QStringLiteral("文書がありません。")), result);
+        const QString named = signer ? QString::fromLatin1(signer).trimmed() : QString();
+        return goma::handOver(goma::encryptText(goma::ownerWidget(owner), encrypt != 0, sign != 0, recipients, count,
+                                                text, charset, named),
+                              result);
+    });
+}
+
+GOMA_API const char *GOMALastRecipients(void) { return goma::g_lastRecipientsUtf8.constData(); }
+GOMA_API const char *GOMALastMessageSigner(void) { return goma::g_lastMessageSignerUtf8.constData(); }
+
+GOMA_API int GOMAHasSecretKey(const char *fingerprint)
+{
+    try {
+        if (!fingerprint || !*fingerprint || !goma::engineReady())
+            return 0;
+        auto listed = goma::listKeys(goma::loadPreferences(), true);
+        if (!goma::ok(listed))
+            return 0;
+        for (const goma::KeyInfo &k : goma::value(listed))
+            if (k.fingerprint.compare(QLatin1String(fingerprint), Qt::CaseInsensitive) == 0)
+                return 1;
+        return 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+GOMA_API void GOMAPreselectRecipients(const char *const *keys, int count)
+{
+    try {
+        goma::g_preselected.clear();
+        for (int i = 0; keys && i < count; ++i)
+            if (keys[i])
+                goma::g_preselected << QString::fromLatin1(keys[i]);
+    } catch (...) {
+    }
 }
 
 GOMA_API const char *GOMALastError(void) { return goma::g_lastFailureUtf8.constData(); }

@@ -47,6 +47,22 @@ GOMA_API int GOMAEncryptText(GOMA_HWND owner, int encrypt, int sign, const char 
  * its integrity check or cannot be decrypted returns 0 and no text. A decrypted text over 64 MiB is stopped. */
 GOMA_API int GOMADecryptText(GOMA_HWND owner, const char *text, GOMA_HGLOBAL *result, int charset);
 
+/* GOMAEncryptText with the signing key named by its fingerprint (NULL or empty: the usual choice). */
+GOMA_API int GOMAEncryptTextAs(GOMA_HWND owner, int encrypt, int sign, const char *const *recipients, int count,
+                               const char *signer, const char *text, GOMA_HGLOBAL *result, int charset);
+
+/* Whom the last successful GOMADecryptText of an encrypted message was addressed to: one line per
+ * recipient, the fingerprint of its key in the keyring, or the key ID where the keyring has none. UTF-8,
+ * valid until the next call; empty when the message was not encrypted. */
+GOMA_API const char *GOMALastRecipients(void);
+/* The fingerprint of the key that signed that message (its primary key where the keyring has it); empty
+ * when it was not signed. */
+GOMA_API const char *GOMALastMessageSigner(void);
+/* Nonzero when the keyring holds the secret part of the key with this fingerprint. */
+GOMA_API int GOMAHasSecretKey(const char *fingerprint);
+/* The next recipient chooser opens with these keys (fingerprints) selected; count 0 forgets them. */
+GOMA_API void GOMAPreselectRecipients(const char *const *keys, int count);
+
 /* Why the last GOMAEncryptText, GOMADecryptText or GOMALaunchKeys call failed: a Japanese text in UTF-8,
  * valid until the next call; empty after a success or when the user cancelled. */
 GOMA_API const char *GOMALastError(void);

@@ -242,6 +242,7 @@ void TfrmMain::buildCommands()
         {&TfrmMain::mnuPgpEncrypt, "mnuPgpEncrypt", "暗号化(&E)...", QKeySequence(Qt::Key_F9), &TfrmMain::mnuPgpEncryptClick, "PGPで暗号化します"},
         {&TfrmMain::mnuPgpSign, "mnuPgpSign", "署名(&S)...", QKeySequence(Qt::Key_F10), &TfrmMain::mnuPgpSignClick, "PGPで署名します"},
         {&TfrmMain::mnuPgpEncryptSign, "mnuPgpEncryptSign", "暗号化と署名(&N)...", QKeySequence(Qt::Key_F11), &TfrmMain::mnuPgpEncryptSignClick, "PGPで暗号化と署名をします"},
+        {&TfrmMain::mnuPgpReencrypt, "mnuPgpReencrypt", "同じ宛先で暗号化(&A)", QKeySequence(Qt::SHIFT | Qt::Key_F9), &TfrmMain::mnuPgpReencryptClick, "復号した文書を、元の文書と同じ宛先にPGPで暗号化します"},
         {nullptr, "mnuPgpSep1", "-", {}, nullptr, nullptr},
         {&TfrmMain::mnuPgpDecrypt, "mnuPgpDecrypt", "復号化と検証(&D)...", QKeySequence(Qt::Key_F12), &TfrmMain::mnuPgpDecryptClick, "PGPで復号化と検証をします"},
         {nullptr, "mnuPgpSep2", "-", {}, nullptr, nullptr},

@@ -3,6 +3,7 @@
 // app/frmMain.cpp; start-up and close in app/lifecycle.cpp; the handlers of each subsystem are defined in
 // that subsystem's folder (document/, editor/, options/, pgp/).
 
+#include "pgp/decryptedtext.h"
 #include "platform/dialogs.h"
 #include "platform/editor.h"
 #include "platform/settingstable.h"
@@ -55,7 +56,7 @@ public:
             *N3 = nullptr, *EditWordWrap = nullptr;
     QAction *mnuPgpEncrypt = nullptr, *mnuPgpSign = nullptr, *mnuPgpEncryptSign = nullptr,
             *mnuPgpDecrypt = nullptr, *mnuPgpLaunchTools = nullptr, *mnuPgpLaunchKeys = nullptr,
-            *mnuPgpPreferences = nullptr;
+            *mnuPgpPreferences = nullptr, *mnuPgpReencrypt = nullptr;
     QAction *EditRunAd = nullptr, *ViewShellProg = nullptr, *mnuViewSep1 = nullptr, *ViewToolBar = nullptr,
             *ViewStatusBar = nullptr, *ViewOption = nullptr;
     QAction *HelpContents = nullptr, *HelpAbout = nullptr;
@@ -174,6 +175,27 @@ public:
     void mnuPgpEncryptSignClick();
     void mnuPgpDecryptClick();
     bool PgpEncrypt(int encrypt, int sign);
+    // PgpEncrypt to the given recipients (empty: the library's chooser), signed with the given key (empty:
+    // the library's choice).
+    bool PgpEncryptTo(int encrypt, int sign, const QStringList &recipients, const QString &signer);
+    // Shows a PGP command's failure message with the library's reason, when one is known.
+    void PgpFailed(const QString &message);
+    // Encrypting again to the recipients of the message the text was decrypted from (pgp/reencrypt.cpp).
+    void mnuPgpReencryptClick();
+    bool PgpReencrypt();
+    void RememberDecryption();
+    void ForgetDecryption();
+    bool CanReencrypt() const;
+    // The document was read from a file: remembers whether the file held an armoured message.
+    void NoteDocumentRead(const QString &fileName, const QString &text);
+    // Asked before Save writes decrypted text over the message it came from; false: do not save.
+    bool ConfirmSaveDecrypted();
+    // Find was used on decrypted text: its find text is not stored at close.
+    void NoteFindInDecrypted();
+    bool FindTextIsPrivate() const { return FFindInDecrypted; }
+    zv::DecryptedText FDecrypted;
+    QString FArmouredFile;        // the document's file, when it held an armoured message as read
+    bool FFindInDecrypted = false;
     void mnuPgpLaunchToolsClick();
     void mnuPgpLaunchKeysClick();
     void mnuPgpPreferencesClick();

@@ -240,7 +240,8 @@ bool TfrmMain::FormCloseQuery()
         values.set(setting::WordWrap, EditWordWrap->isChecked());
         values.set(setting::ToolBar, !ToolBar->isHidden());
         values.set(setting::StatusBar, !StatusBar->isHidden());
-        values.set(setting::FindText, cdlFind->findText());
+        if (!FindTextIsPrivate()) // a text searched for in decrypted text stays off the disk
+            values.set(setting::FindText, cdlFind->findText());
         SettingsStore::commit(values);
     });
     return canClose;

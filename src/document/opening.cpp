@@ -25,6 +25,7 @@ void TfrmMain::ReadDocumentFile(const QString &fileName)
     // a half-filled editor over the previous file.
     Memo->setTag(1);
     Memo->loadText(doc.text);
+    NoteDocumentRead(fileName, doc.text);
     doc.text = QString(); // the editor holds its own copy; a 4 MB document need not stay twice
     FLineBreakStyle = int(doc.lineBreaks);
     Memo->setTag(0);

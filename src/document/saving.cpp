@@ -64,6 +64,9 @@ void TfrmMain::FileSaveClick()
         FileSaveAsClick();
         return;
     }
+    // Decrypted text over the message it came from: the user decides first (it may be encrypted again).
+    if (!ConfirmSaveDecrypted())
+        return;
     const QByteArray bytes = encodeDocument(*this);
     switch (document::askBeforeOverwrite(*this, SaveDialog.fileName)) {
     case document::Overwrite::Yes: break;
@@ -140,6 +143,7 @@ void TfrmMain::FileNewClick()
         return;
     if (!Memo->isEmpty())
         Memo->clearAll();
+    NoteDocumentRead(QString(), QString()); // a new document remembers no message
     SetUntitledTitle();
     FLineBreakStyle = int(LineBreakStyle::CrLf);
     FFileStamp = {};

@@ -18,6 +18,7 @@ void TfrmMain::cdlFindFind()
     // Nothing to look for (F3 before anything was ever searched): nothing happens, no message.
     if (what.isEmpty())
         return;
+    NoteFindInDecrypted();
 
     // Just after the selection, or the top of the text when nothing is selected (the caret alone does not count).
     const int length = Memo->selLength();

@@ -104,9 +104,23 @@ void TfrmMain::mnuPgpEncryptSignClick()
 
 bool TfrmMain::PgpEncrypt(int encrypt, int sign)
 {
-    // No recipients of our own: the library asks the user for them.
-    const QStringList recipients;
+    // No recipients of our own: the library asks the user for them. Text decrypted from a message offers
+    // that message's recipients selected (and, for someone else's signed message, its signer: a reply).
+    if (encrypt && FDecrypted.active) {
+        QStringList offered = FDecrypted.recipients;
+        if (!FDecrypted.signer.isEmpty() && !FDecrypted.signerHeld && !offered.contains(FDecrypted.signer))
+            offered << FDecrypted.signer;
+        pgp().preselectRecipients(offered);
+    }
+    const bool done = PgpEncryptTo(encrypt, sign, {}, {});
+    pgp().preselectRecipients({});
+    return done;
+}
 
+void TfrmMain::PgpFailed(const QString &message) { failed(this, message); }
+
+bool TfrmMain::PgpEncryptTo(int encrypt, int sign, const QStringList &recipients, const QString &signer)
+{
     g_reason.clear();
     const std::optional<QByteArray> text = libraryText(Memo);
     if (!text)
@@ -120,13 +134,18 @@ bool TfrmMain::PgpEncrypt(int encrypt, int sign)
     }
 
     QByteArray result;
-    if (!pgp().encryptText(this, encrypt, sign, recipients, *text, &result, charset)) {
+    const int rc = signer.isEmpty() ? pgp().encryptText(this, encrypt, sign, recipients, *text, &result, charset)
+                                    : pgp().encryptTextAs(this, encrypt, sign, recipients, signer, *text, &result,
+                                                          charset);
+    if (!rc) {
         g_reason = pgp().failureReason();
         return false;
     }
     if (result.isEmpty())
         return false;
     Memo->setText(editorText(result, pgp().resultCharset()));
+    // The text is a message again: nothing of the decrypted one is left to answer to.
+    ForgetDecryption();
     // The library may have chosen the signing key itself: the status bar says which one signed.
     if (const QString signer = pgp().lastSigner(); sign && !signer.isEmpty())
         if (auto *app = Application::instance())
@@ -154,6 +173,7 @@ void TfrmMain::mnuPgpDecryptClick()
         return;
     }
     Memo->setText(editorText(result, pgp().resultCharset()));
+    RememberDecryption();
 }
 
 void TfrmMain::mnuPgpLaunchToolsClick() { pgp().launchTools(this); }
@@ -174,4 +194,5 @@ void TfrmMain::mnuPgpClick()
     mnuPgpSign->setEnabled(tbSign->isEnabled());
     mnuPgpEncryptSign->setEnabled(tbEncryptSign->isEnabled());
     mnuPgpDecrypt->setEnabled(tbDecrypt->isEnabled());
+    mnuPgpReencrypt->setEnabled(CanReencrypt());
 }

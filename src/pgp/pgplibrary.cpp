@@ -35,6 +35,12 @@ int GomaLibrary::release() { return GOMARelease(); }
 int GomaLibrary::encryptText(QWidget *owner, int encrypt, int sign, const QStringList &recipients,
                              const QByteArray &text, QByteArray *result, int charset)
 {
+    return encryptTextAs(owner, encrypt, sign, recipients, QString(), text, result, charset);
+}
+
+int GomaLibrary::encryptTextAs(QWidget *owner, int encrypt, int sign, const QStringList &recipients,
+                               const QString &signer, const QByteArray &text, QByteArray *result, int charset)
+{
     // Room for 100 recipients, as the library expects.
     std::vector<QByteArray> names;
     std::vector<const char *> table(100, nullptr);
@@ -43,8 +49,10 @@ int GomaLibrary::encryptText(QWidget *owner, int encrypt, int sign, const QStrin
     for (size_t i = 0; i < names.size(); ++i)
         table[i] = names[i].constData();
     GOMA_HGLOBAL handle = nullptr;
-    const int rc = GOMAEncryptText(owner, encrypt, sign, table.data(), int(names.size()), text.constData(), &handle,
-                                   charset);
+    const QByteArray signerName = signer.toLatin1();
+    const int rc = GOMAEncryptTextAs(owner, encrypt, sign, table.data(), int(names.size()),
+                                     signerName.isEmpty() ? nullptr : signerName.constData(), text.constData(),
+                                     &handle, charset);
     const Block block(handle);
     const QByteArray copy = copyOf(block, &m_resultCharset);
     if (rc && result)
@@ -68,6 +76,29 @@ int GomaLibrary::launchTools(QWidget *owner) { return GOMALaunchTools(owner); }
 int GomaLibrary::preferences(QWidget *owner) { return GOMAPreferences(owner); }
 int GomaLibrary::about(QWidget *owner) { return GOMAAbout(owner); }
 int GomaLibrary::version() { return GOMAGetVersion(); }
+QStringList GomaLibrary::lastRecipients()
+{
+    return QString::fromUtf8(GOMALastRecipients()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QString GomaLibrary::lastMessageSigner() { return QString::fromUtf8(GOMALastMessageSigner()); }
+
+bool GomaLibrary::holdsSecretKey(const QString &fingerprint)
+{
+    return GOMAHasSecretKey(fingerprint.toLatin1().constData()) != 0;
+}
+
+void GomaLibrary::preselectRecipients(const QStringList &keys)
+{
+    std::vector<QByteArray> names;
+    for (const QString &k : keys)
+        names.push_back(k.toLatin1());
+    std::vector<const char *> table;
+    for (const QByteArray &n : names)
+        table.push_back(n.constData());
+    GOMAPreselectRecipients(table.data(), int(table.size()));
+}
+
 QString GomaLibrary::failureReason() { return QString::fromUtf8(GOMALastError()); }
 QString GomaLibrary::lastSigner() { return QString::fromUtf8(GOMALastSigner()); }
 

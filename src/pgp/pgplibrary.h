@@ -32,6 +32,22 @@ public:
     // What the last text handed back is: 2 for CP932 bytes, 3 for UTF-8 (a decrypted text with characters
     // that CP932 lacks).
     virtual int resultCharset() { return 2; }
+
+    // Whom the last successful decryption of an encrypted message was addressed to (fingerprints of keyring
+    // keys, else key IDs) and signed by (a fingerprint; empty: unsigned).
+    virtual QStringList lastRecipients() { return {}; }
+    virtual QString lastMessageSigner() { return {}; }
+    // Whether the user holds the secret key with this fingerprint.
+    virtual bool holdsSecretKey(const QString &) { return false; }
+    // The next recipient chooser opens with these keys selected.
+    virtual void preselectRecipients(const QStringList &) {}
+    // encryptText signing with the named key (empty: the library's usual choice).
+    virtual int encryptTextAs(QWidget *owner, int encrypt, int sign, const QStringList &recipients,
+                              const QString &signer, const QByteArray &text, QByteArray *result, int charset)
+    {
+        Q_UNUSED(signer);
+        return encryptText(owner, encrypt, sign, recipients, text, result, charset);
+    }
 };
 
 // Our library over GnuPG.
@@ -50,6 +66,12 @@ public:
     QString failureReason() override;
     QString lastSigner() override;
     int resultCharset() override { return m_resultCharset; }
+    QStringList lastRecipients() override;
+    QString lastMessageSigner() override;
+    bool holdsSecretKey(const QString &fingerprint) override;
+    void preselectRecipients(const QStringList &keys) override;
+    int encryptTextAs(QWidget *owner, int encrypt, int sign, const QStringList &recipients, const QString &signer,
+                      const QByteArray &text, QByteArray *result, int charset) override;
 
 private:
     int m_resultCharset = 2;

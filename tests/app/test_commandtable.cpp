@@ -41,7 +41,7 @@ private slots:
                               "mnuEditSep2", "EditSelectAll", "mnuEditSep3", "EditTimeDate", "mnuEditSep4",
                               "mnuEditFind", "N3", "mnuEditSep5", "EditWordWrap"}));
         QCOMPARE(names(w->mnuPgp->actions()),
-                 (QStringList{"mnuPgpEncrypt", "mnuPgpSign", "mnuPgpEncryptSign", "mnuPgpSep1", "mnuPgpDecrypt",
+                 (QStringList{"mnuPgpEncrypt", "mnuPgpSign", "mnuPgpEncryptSign", "mnuPgpReencrypt", "mnuPgpSep1", "mnuPgpDecrypt",
                               "mnuPgpSep2", "mnuPgpLaunchTools", "mnuPgpLaunchKeys", "mnuPgpPreferences"}));
         QCOMPARE(names(w->View->actions()),
                  (QStringList{"EditRunAd", "ViewShellProg", "mnuViewSep1", "ViewToolBar", "ViewStatusBar",
@@ -87,6 +87,7 @@ private slots:
         row("mnuPgpEncrypt", "暗号化(&E)...", "F9", "PGPで暗号化します");
         row("mnuPgpSign", "署名(&S)...", "F10", "PGPで署名します");
         row("mnuPgpEncryptSign", "暗号化と署名(&N)...", "F11", "PGPで暗号化と署名をします");
+        row("mnuPgpReencrypt", "同じ宛先で暗号化(&A)", "Shift+F9", "復号した文書を、元の文書と同じ宛先にPGPで暗号化します");
         row("mnuPgpDecrypt", "復号化と検証(&D)...", "F12", "PGPで復号化と検証をします");
         row("mnuPgpLaunchTools", "PGPツールの起動(&O)...", "", "PGPツールを起動します");
         row("mnuPgpLaunchKeys", "PGP鍵の起動(&L)...", "", "PGP鍵を起動します");
