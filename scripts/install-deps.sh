@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   # build
   cmake make g++ pkg-config ccache
+  # the format check of CI
+  clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgpgme-dev libgpg-error-dev
   # the Japanese monospace face is looked up through fontconfig

@@ -187,6 +187,8 @@ void TfrmMain::buildCommands()
         }
     };
 
+    // The command tables: one row an item, aligned by hand.
+    // clang-format off
     QMenuBar *bar = menuBar();
     FileMenu = bar->addMenu(u("ファイル(&F)"));
     FileMenu->setObjectName(QStringLiteral("FileMenu"));
@@ -314,6 +316,7 @@ void TfrmMain::buildCommands()
         {nullptr, "tbSep7", -1, nullptr, nullptr},
         {&TfrmMain::tbDecrypt, "tbDecrypt", 13, &TfrmMain::mnuPgpDecryptClick, "復号化と検証|PGPで復号化と検証をします"},
     };
+    // clang-format on
     for (const ToolRow &t : tools) {
         QAction *a = nullptr;
         if (t.image < 0) {
