@@ -12,7 +12,7 @@ if [ -z "$base" ]; then
   exit 1
 fi
 if [ "${1:-}" = "--fix" ]; then
-  git clang-format --extensions cpp,h "$base" || true
+  git clang-format --force --extensions cpp,h "$base" || true
   exit 0
 fi
 out="$(git clang-format --diff --extensions cpp,h "$base" 2>&1 || true)"

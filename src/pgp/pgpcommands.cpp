@@ -147,9 +147,9 @@ bool TfrmMain::PgpEncryptTo(int encrypt, int sign, const QStringList &recipients
     // The text is a message again: nothing of the decrypted one is left to answer to.
     ForgetDecryption();
     // The library may have chosen the signing key itself: the status bar says which one signed.
-    if (const QString signer = pgp().lastSigner(); sign && !signer.isEmpty())
+    if (const QString usedKey = pgp().lastSigner(); sign && !usedKey.isEmpty())
         if (auto *app = Application::instance())
-            app->setHint(u("署名した鍵: %1").arg(signer));
+            app->setHint(u("署名した鍵: %1").arg(usedKey));
     return true;
 }
 

@@ -202,9 +202,9 @@ private slots:
         const QList<Word> words = pdfWords(pdf);
         QMap<int, Word> numbers;
         static const QRegularExpression number(QStringLiteral("^[0-9]{3}$"));
-        for (const Word &w : words)
-            if (number.match(w.text).hasMatch())
-                numbers.insert(w.text.toInt(), w);
+        for (const Word &word : words)
+            if (number.match(word.text).hasMatch())
+                numbers.insert(word.text.toInt(), word);
         QCOMPARE(numbers.size(), 120);
         for (int i = 1; i < 120; ++i) {
             const Word &a = numbers[i - 1];
@@ -220,10 +220,10 @@ private slots:
         QVERIFY(numbers[0].box.right() > 500); // the first column at the right edge of the page
         // A column reads from top to bottom: its upright 第 above the number, the upright kana below.
         auto inColumn = [&](const QString &text, const Word &column) {
-            for (const Word &w : words)
-                if (w.page == column.page && w.text.startsWith(text) && w.box.left() < column.box.right()
-                    && w.box.right() > column.box.left())
-                    return w.box;
+            for (const Word &word : words)
+                if (word.page == column.page && word.text.startsWith(text) && word.box.left() < column.box.right() &&
+                    word.box.right() > column.box.left())
+                    return word.box;
             return QRectF();
         };
         const QRectF head = inColumn(QStringLiteral("第"), numbers[0]);
