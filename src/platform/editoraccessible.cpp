@@ -122,7 +122,13 @@ public:
         const QPoint local = editor()->viewport()->mapFromGlobal(point);
         if (!editor()->viewport()->rect().contains(local))
             return -1;
-        return editor()->positionAt(local);
+        // The caret position nearest the point may be the one after the character under it (its lower or
+        // left half): the character is the one whose box holds the point.
+        const int position = editor()->positionAt(local);
+        if (position > 0 && !editor()->charRect(position).contains(QPointF(local)) &&
+            editor()->charRect(position - 1).contains(QPointF(local)))
+            return position - 1;
+        return position;
     }
 
     void scrollToSubstring(int start, int end) override
