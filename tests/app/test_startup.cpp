@@ -296,7 +296,7 @@ private slots:
         if (probe == QLatin1String("font size"))
             QCOMPARE(w->FFont.pointSize, expected);
         if (probe == QLatin1String("tab width")) // the tab stops are measured in that width
-            QCOMPARE(w->Memo->tabStop(1), int((qint64(w->SpaceWidth()) * expected * 3) / 4));
+            QCOMPARE(w->Memo->tabStopPoints(1), w->SpaceWidth() * expected * 72 / w->Memo->logicalDpiX());
         QVERIFY(w->close());
     }
 
