@@ -120,6 +120,9 @@ bool TfrmMain::CloseTimeSave()
 {
     // No wait cursor, no title and no recent-list change: a file first saved while the window closes does
     // not enter the stored list. A write error propagates and keeps the window open.
+    // Decrypted text over the message it came from: the user decides first, as for Save.
+    if (!SaveDialog.fileName.isEmpty() && Memo->tag() != 1 && !ConfirmSaveDecrypted())
+        return false;
     const QByteArray bytes = encodeDocument(*this);
     bool askName = SaveDialog.fileName.isEmpty() || Memo->tag() == 1;
     if (!askName) {

@@ -276,6 +276,46 @@ private slots:
             QCOMPARE(onDisk, m_toBoth);
         }
     }
+
+    // Closing with Yes to the save prompt right after F12 asks the same question: "encrypt again" leaves an
+    // armoured message on disk, cancel keeps the window open and the file as it was.
+    void closeOverTheMessageAsks_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("encrypt again") << int(IDYES);
+        QTest::newRow("cancel") << int(IDCANCEL);
+    }
+
+    void closeOverTheMessageAsks()
+    {
+        QFETCH(int, answer);
+        TestEnv env;
+        const QString path = env.dir() + QStringLiteral("/message.asc");
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(m_toBoth);
+        f.close();
+        auto w = env.makeWindow();
+        TfrmMain::setPgp(nullptr);
+        const auto back = qScopeGuard([&] { TfrmMain::setPgp(&env.pgp); });
+        QVERIFY(w->FileOpenByName(path));
+        w->mnuPgpDecryptClick();
+        QVERIFY(w->Memo->modified());
+        env.dialogs.expectMessage(IDYES); // the save prompt
+        env.dialogs.expectMessage(answer); // encrypt again before saving?
+        QCOMPARE(w->FormCloseQuery(), answer == IDYES);
+        QVERIFY(env.dialogs.allUsed());
+        QVERIFY(env.dialogs.messages[1].text.contains(u("もう一度暗号化してから保存しますか?")));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray onDisk = f.readAll();
+        f.close();
+        if (answer == IDYES) {
+            QVERIFY(onDisk.startsWith("-----BEGIN PGP MESSAGE-----"));
+            QVERIFY(openIn(bobHome(), onDisk).ok);
+        } else {
+            QCOMPARE(onDisk, m_toBoth);
+        }
+    }
 };
 
 QTEST_MAIN(TestReencrypt)
