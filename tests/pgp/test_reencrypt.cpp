@@ -88,6 +88,22 @@ class TestReencrypt : public QObject {
         return w;
     }
 
+    // A main window on the real library with the file at path, holding the message for both, open and
+    // decrypted; nullptr when the file could not be written or opened.
+    std::unique_ptr<TfrmMain> decryptedFile(TestEnv &env, const QString &path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(m_toBoth) != m_toBoth.size())
+            return nullptr;
+        f.close();
+        auto w = env.makeWindow();
+        TfrmMain::setPgp(nullptr);
+        if (!w->FileOpenByName(path))
+            return nullptr;
+        w->mnuPgpDecryptClick();
+        return w;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -243,15 +259,10 @@ private slots:
         const QString folder = env.dir() + QStringLiteral("/mail");
         QVERIFY(QDir().mkpath(folder));
         const QString path = folder + QStringLiteral("/message.asc");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(m_toBoth);
-        f.close();
-        auto w = env.makeWindow();
-        TfrmMain::setPgp(nullptr);
+        auto w = decryptedFile(env, path);
         const auto back = qScopeGuard([&] { TfrmMain::setPgp(&env.pgp); });
-        QVERIFY(w->FileOpenByName(path));
-        w->mnuPgpDecryptClick();
+        QVERIFY(w);
+        QFile f(path);
         QCOMPARE(w->Memo->plainText(), u("会議は三時から\n"));
         env.dialogs.expectMessage(answer);
         w->FileSaveClick();
@@ -291,15 +302,10 @@ private slots:
         QFETCH(int, answer);
         TestEnv env;
         const QString path = env.dir() + QStringLiteral("/message.asc");
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(m_toBoth);
-        f.close();
-        auto w = env.makeWindow();
-        TfrmMain::setPgp(nullptr);
+        auto w = decryptedFile(env, path);
         const auto back = qScopeGuard([&] { TfrmMain::setPgp(&env.pgp); });
-        QVERIFY(w->FileOpenByName(path));
-        w->mnuPgpDecryptClick();
+        QVERIFY(w);
+        QFile f(path);
         QVERIFY(w->Memo->modified());
         env.dialogs.expectMessage(IDYES); // the save prompt
         env.dialogs.expectMessage(answer); // encrypt again before saving?
